@@ -1,0 +1,12 @@
+#include "output/dial_step.h"
+
+#include "output/tones.h"
+
+DialStepDecision DecideDialStep(char c, int playWait, int charWait, int minusWait) {
+    if (const UINT clip = ClipIdForSymbol(c); clip != 0) return {clip, false, playWait};
+    if (c == '-' && minusWait != 0) return {0, true, minusWait};
+    if (c == ',' && charWait != 0) return {0, true, charWait};
+    // Any other character, and a pause character whose wait is 0, is silent
+    // and costs the ordinary gap.
+    return {0, false, playWait};
+}

@@ -1,0 +1,45 @@
+#include "output/dial_step.h"
+
+#include <gtest/gtest.h>
+
+#include "output/tones.h"
+
+namespace {
+
+TEST(DecideDialStep, TonesPausesAndEverythingElse) {
+    struct Case {
+        char c;
+        int play, chr, minus;
+        UINT clip;
+        bool own;
+        int wait;
+    };
+    const Case cases[] = {
+        {'1', 10, 150, 300, 2002, false, 10},
+        {'#', 0, 150, 300, 2016, false, 0},
+        {'D', 70, 0, 0, 2014, false, 70},
+        {',', 10, 150, 300, 0, true, 150},
+        {'-', 10, 150, 300, 0, true, 300},
+        {',', 10, 0, 300, 0, false, 10},   // no wait of its own: silent, ordinary gap
+        {'-', 10, 150, 0, 0, false, 10},
+        {',', 0, 0, 0, 0, false, 0},
+        {'a', 25, 150, 300, 0, false, 25},  // lower case is not a tone symbol
+        {'E', 25, 150, 300, 0, false, 25},
+        {' ', 25, 150, 300, 0, false, 25},
+        {'\xB1', 25, 150, 300, 0, false, 25},
+    };
+    for (const Case& k : cases) {
+        const DialStepDecision d = DecideDialStep(k.c, k.play, k.chr, k.minus);
+        EXPECT_EQ(d.clipId, k.clip) << k.c;
+        EXPECT_EQ(d.ownWait, k.own) << k.c;
+        EXPECT_EQ(d.waitMs, k.wait) << k.c;
+    }
+    for (const ToneEntry& t : ToneTable()) {
+        const DialStepDecision d = DecideDialStep(t.symbol, 40, 1, 1);
+        EXPECT_EQ(d.clipId, t.clipId);
+        EXPECT_FALSE(d.ownWait);
+        EXPECT_EQ(d.waitMs, 40);
+    }
+}
+
+}  // namespace
