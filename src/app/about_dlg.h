@@ -1,0 +1,7 @@
+#pragma once
+#include "framework/afxwin.h"
+
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg();
+};

@@ -1,0 +1,146 @@
+#pragma once
+// The dialer window: the program's one main window and the owner of all its state.
+
+#include <memory>
+#include <string>
+
+#include "framework/afxwin.h"
+
+// Control identifiers of the dialer window.
+enum : int {
+    IDC_KEY_1 = 1000, IDC_KEY_2, IDC_KEY_3, IDC_KEY_4, IDC_KEY_5, IDC_KEY_6, IDC_KEY_7,
+    IDC_KEY_8, IDC_KEY_9, IDC_KEY_0, IDC_KEY_STAR, IDC_KEY_SHARP, IDC_KEY_A, IDC_KEY_B,
+    IDC_KEY_C,
+    IDC_DIAL_FIELD = 1015,
+    IDC_KEY_D = 1016,
+    IDC_KEY_CLEAR = 1017,
+    IDC_KEY_WAIT = 1018,
+    IDC_DIAL = 1019,
+    IDC_STOP = 1020,
+    IDC_KEY_BS = 1021,
+    IDC_OPTION = 1024,
+    IDC_HELP_BUTTON = 1025,
+    IDC_ROW_0 = 1026,  // to 1030
+    IDC_ROW_SELECT_0 = 1051,  // to 1055
+    IDC_KEY_MINUS = 1056,
+    IDC_LIST_COPY = 1057,
+    IDC_DIAL_COPY = 1058,
+    IDC_LIST_SAVE = 1059,
+    IDC_LIST_LOAD = 1060,
+    IDC_FILE_NAME = 1065,
+    IDC_SPEAKER = 1066,
+    IDC_MODEM = 1067,
+    IDC_LIST_DELETE = 1089,
+    IDC_LIST_SLIDER = 1091,
+    IDC_ROW_NO_0 = 1092,  // to 1096
+};
+
+constexpr UINT TIMER_DIAL = 1;
+constexpr UINT IDM_ABOUTBOX = 0x0010;
+constexpr int kDialChars = 255;  // the dial string and each list entry, without the terminator
+constexpr int kListSize = 100;
+constexpr int kVisibleRows = 5;
+constexpr int kModemCommandChars = 32;
+
+class CDialerDlg : public CDialog {
+public:
+    explicit CDialerDlg(CDialog* pParent = nullptr);
+    ~CDialerDlg() override;
+
+    // The state record, in its order.
+    char m_szDial[kDialChars + 1];
+    int m_nDialLen;
+    char m_szList[kListSize][kDialChars + 1];
+    char m_szModemDial[kModemCommandChars + 1];
+    char m_szModemInit[kModemCommandChars + 1];
+    int m_nDialPos;
+    int m_nPlayWait;
+    int m_nCharWait;
+    int m_nMinusWait;
+    int m_nModemInitWait;
+    int m_nModemPort;
+    int m_bDialing;
+    int m_bTimerSet;
+    int m_nModemPhase;
+    int m_bSysClose;
+    std::string m_strSavedDial;
+    std::string m_strLoadPath;
+    CSliderCtrl m_ctlSlider;
+    std::string m_strDial;
+    std::string m_strRow[kVisibleRows];
+    int m_nTransSelect;
+    std::string m_strFileName;
+    int m_nOutputDevice;
+    std::string m_strRowNo[kVisibleRows];
+    HICON m_hIcon;
+
+    // Dial string editing.
+    void AddDialChar(char c, UINT clipId);
+    void OnKey0();
+    void OnKey1();
+    void OnKey2();
+    void OnKey3();
+    void OnKey4();
+    void OnKey5();
+    void OnKey6();
+    void OnKey7();
+    void OnKey8();
+    void OnKey9();
+    void OnKeyA();
+    void OnKeyB();
+    void OnKeyC();
+    void OnKeyD();
+    void OnKeyStar();
+    void OnKeySharp();
+    void OnKeyMinus();
+    void OnKeyWait();
+    void OnKeyBs();
+    void OnKeyClear();
+
+    // Dialing.
+    void OnDial();
+    void OnTimer(UINT nIDEvent);
+    void OnStop();
+    void OnSpeaker();
+    void OnModem();
+
+    // The dial list and its files.
+    void RefreshListView();
+    void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    void OnSelectRow();
+    void OnDialCopy();
+    void OnListCopy();
+    void OnListDelete();
+    void LoadListFile(std::string path, int bPrevious);
+    void OnListLoad();
+    void OnListSave();
+
+    // Settings.
+    void OnOption();
+    // The dial state written at closing; the list-file path only when asked.
+    void SaveDialState(bool withListFile) const;
+
+    // Window frame, about box and help.
+    void OnSysCommand(UINT nID, long lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnHelpButton();
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+private:
+    // The profile half of the initialisation.
+    void LoadProfile();
+    // The closing gate: open for the command's own button, or after the system Close.
+    bool CloseGateOpen(int ownButton) const;
+    void ModemStep();
+    void ModemStop();
+    // Opens the chosen port, or shows the open-error box and gives nullptr.
+    std::unique_ptr<port::SerialLine> OpenModemPort();
+
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,224 @@
+#include <algorithm>
+
+#include "framework/afxwin.h"
+
+namespace {
+// The original platform raises shorter intervals to this; timers of 0 ms would
+// otherwise fire without pause.
+constexpr UINT kMinimumTimerMs = 10;
+}  // namespace
+
+CDialog::CDialog(int templateId, CDialog* parent) : m_pParentWnd(parent), m_nIDTemplate(templateId) {}
+
+CDialog::~CDialog() = default;
+
+const MessageMap* CDialog::GetThisMessageMap() {
+    static const MessageMapEntry entries[] = {
+        {WM_COMMAND, IDOK, IDOK, AfxSig::vv, static_cast<AfxPmsg>(&CDialog::OnOK)},
+        {WM_COMMAND, IDCANCEL, IDCANCEL, AfxSig::vv, static_cast<AfxPmsg>(&CDialog::OnCancel)},
+        {0, 0, 0, AfxSig::end, nullptr}};
+    static const MessageMap map{nullptr, entries};
+    return &map;
+}
+
+const MessageMap* CDialog::GetMessageMap() const { return GetThisMessageMap(); }
+
+int CDialog::DoModal() {
+    m_template = res::FindDialogTemplate(m_nIDTemplate);
+    CWinApp* app = AfxGetApp();
+    if (!m_template || !app) return -1;
+
+    port::Window* owner = nullptr;
+    if (m_pParentWnd) {
+        owner = m_pParentWnd->Native();
+    } else if (app->m_pMainWnd && app->m_pMainWnd != this) {
+        owner = app->m_pMainWnd->Native();
+    }
+    m_native = app->Windows().Create(*m_template, owner, *this);
+    if (!m_native) return -1;
+
+    m_ended = false;
+    m_result = -1;
+    if (OnInitDialog()) {
+        int first = FirstTabStop();
+        if (first != 0) m_native->SetFocus(first);
+    }
+    int result = m_ended ? m_result : app->Windows().RunModal(*m_native);
+    m_native.reset();  // its timers go with it
+    return result;
+}
+
+void CDialog::EndDialog(int result) {
+    m_ended = true;
+    m_result = result;
+    if (m_native) AfxGetApp()->Windows().EndModal(*m_native, result);
+}
+
+int CDialog::FirstTabStop() const {
+    for (const auto& c : m_template->controls)
+        if ((c.style & WS_TABSTOP) && (c.style & WS_VISIBLE) && c.id > 0) return c.id;
+    return 0;
+}
+
+std::vector<int> CDialog::RadioGroup(int firstId) const {
+    std::vector<int> group;
+    if (!m_template) return group;
+    const auto& controls = m_template->controls;
+    auto it = std::find_if(controls.begin(), controls.end(),
+                           [&](const res::ControlTemplate& c) { return c.id == firstId; });
+    for (; it != controls.end(); ++it) {
+        if (it->id != firstId && (it->style & WS_GROUP)) break;
+        if (it->kind == res::ControlKind::RadioButton) group.push_back(it->id);
+    }
+    return group;
+}
+
+bool CDialog::OnInitDialog() {
+    UpdateData(false);
+    return true;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(true)) return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+bool CDialog::UpdateData(bool saveAndValidate) {
+    if (!m_native) return false;
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return !dx.Failed();
+}
+
+UINT CDialog::SetTimer(UINT id, UINT elapseMs, void*) {
+    if (!m_native) return 0;
+    return m_native->SetTimer(id, std::max(elapseMs, kMinimumTimerMs)) ? id : 0;
+}
+
+bool CDialog::KillTimer(UINT id) { return m_native && m_native->KillTimer(id); }
+
+int CDialog::MessageBox(std::string_view text, const char* caption, UINT type) {
+    CWinApp* app = AfxGetApp();
+    std::string_view title = caption ? std::string_view(caption) : app->m_pszAppName;
+    return app->Windows().MessageBox(m_native.get(), text, title, type);
+}
+
+int CDialog::GetFocusId() const { return m_native ? m_native->FocusId() : 0; }
+
+void CDialog::GotoDlgCtrl(int id) {
+    if (m_native) m_native->SetFocus(id);
+}
+
+bool CDialog::IsIconic() const { return m_native && m_native->IsIconic(); }
+
+port::Rect CDialog::GetClientRect() const { return m_native ? m_native->ClientRect() : port::Rect{}; }
+
+void CDialog::OnSysCommand(UINT nID, long lParam) {
+    if (m_native) m_native->DefaultSysCommand(nID, lParam);
+}
+
+void CDialog::OnTimer(UINT) {}
+
+void CDialog::OnVScroll(UINT, UINT, CScrollBar*) {}
+
+void CDialog::OnPaint() {}
+
+HCURSOR CDialog::OnQueryDragIcon() { return 0; }
+
+const MessageMapEntry* CDialog::FindEntry(UINT message, int id) const {
+    for (const MessageMap* map = GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
+        for (const MessageMapEntry* e = map->entries; e->sig != AfxSig::end; ++e) {
+            if (e->message != message) continue;
+            if (message != WM_COMMAND || (id >= e->firstId && id <= e->lastId)) return e;
+        }
+    }
+    return nullptr;
+}
+
+void CDialog::OnCommandEvent(int id, UINT) {
+    if (const MessageMapEntry* e = FindEntry(WM_COMMAND, id)) (this->*e->pfn)();
+}
+
+void CDialog::OnTimerEvent(UINT id) {
+    if (const MessageMapEntry* e = FindEntry(WM_TIMER, 0))
+        (this->*reinterpret_cast<void (CDialog::*)(UINT)>(e->pfn))(id);
+}
+
+void CDialog::OnSysCommandEvent(UINT cmd, long param) {
+    if (const MessageMapEntry* e = FindEntry(WM_SYSCOMMAND, 0))
+        (this->*reinterpret_cast<void (CDialog::*)(UINT, long)>(e->pfn))(cmd, param);
+    else
+        CDialog::OnSysCommand(cmd, param);
+}
+
+void CDialog::OnVScrollEvent(UINT code, int pos) {
+    if (const MessageMapEntry* e = FindEntry(WM_VSCROLL, 0))
+        (this->*reinterpret_cast<void (CDialog::*)(UINT, UINT, CScrollBar*)>(e->pfn))(
+            code, static_cast<UINT>(pos), nullptr);
+}
+
+void CDialog::OnPaintEvent() {
+    if (const MessageMapEntry* e = FindEntry(WM_PAINT, 0)) (this->*e->pfn)();
+}
+
+HCURSOR CDialog::SendQueryDragIcon() {
+    if (const MessageMapEntry* e = FindEntry(WM_QUERYDRAGICON, 0))
+        return (this->*reinterpret_cast<HCURSOR (CDialog::*)()>(e->pfn))();
+    return OnQueryDragIcon();
+}
+
+void CPaintDC::DrawIcon(int x, int y, HICON icon) {
+    if (m_wnd->Native()) m_wnd->Native()->DrawIcon(x, y, icon);
+}
+
+int GetSystemMetrics(int index) { return AfxGetApp()->Windows().SystemMetric(index); }
+
+// ---------------------------------------------------------------- slider
+
+void CSliderCtrl::SetRangeMax(int max, bool redraw) {
+    if (m_owner && m_owner->Native()) m_owner->Native()->SliderSetRangeMax(m_id, max, redraw);
+}
+
+void CSliderCtrl::SetPageSize(int size) {
+    if (m_owner && m_owner->Native()) m_owner->Native()->SliderSetPageSize(m_id, size);
+}
+
+int CSliderCtrl::GetPos() const {
+    return m_owner && m_owner->Native() ? m_owner->Native()->SliderPos(m_id) : 0;
+}
+
+void CSliderCtrl::SetPos(int pos) {
+    if (m_owner && m_owner->Native()) m_owner->Native()->SliderSetPos(m_id, pos, true);
+}
+
+// ---------------------------------------------------------------- file dialog
+
+CFileDialog::CFileDialog(bool openFileDialog, const char* defExt, const char* /*fileName*/,
+                         UINT flags, const char* filter, CDialog* parent)
+    : m_parent(parent) {
+    m_request.open = openFileDialog;
+    m_request.defaultExt = defExt ? defExt : "";
+    m_request.filter = filter ? filter : "";
+    m_request.flags = flags;
+}
+
+int CFileDialog::DoModal() {
+    CWinApp* app = AfxGetApp();
+    CDialog* owner = m_parent ? m_parent : app->m_pMainWnd;
+    auto path = app->Windows().FileDialog(owner ? owner->Native() : nullptr, m_request);
+    if (!path) return IDCANCEL;
+    m_path = *path;
+    // A name typed without an extension gets the default one, as the platform's save dialog does.
+    std::string ext = m_request.defaultExt;
+    if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
+    if (!m_request.open && !ext.empty()) {
+        const size_t slash = m_path.find_last_of('/');
+        const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+        if (name.find('.') == std::string::npos) m_path += "." + ext;
+    }
+    return IDOK;
+}

@@ -1,0 +1,119 @@
+#pragma once
+// What the program needs of its platform, as three small ports. Backends in
+// platform/ implement them; nothing above the framework sees a toolkit type.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "framework/win_types.h"
+#include "resources/dialog_template.h"
+
+namespace port {
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+};
+
+// Implemented once, by the framework's dialog class. Backends deliver events
+// through it and never call a handler directly.
+class WindowEvents {
+public:
+    virtual ~WindowEvents() = default;
+    virtual void OnCommandEvent(int id, UINT code) = 0;
+    virtual void OnTimerEvent(UINT id) = 0;
+    virtual void OnSysCommandEvent(UINT cmd, long param) = 0;
+    virtual void OnVScrollEvent(UINT code, int pos) = 0;
+    virtual void OnPaintEvent() = 0;
+};
+
+// One dialog window created from a template.
+class Window {
+public:
+    virtual ~Window() = default;
+
+    // Controls, addressed by identifier.
+    virtual std::string Text(int id) const = 0;
+    virtual void SetText(int id, std::string_view text) = 0;
+    virtual bool Checked(int id) const = 0;
+    virtual void SetChecked(int id, bool checked) = 0;
+    virtual void LimitText(int id, int bytes) = 0;  // typing beyond this many bytes is refused
+    virtual int FocusId() const = 0;                // 0 when no control of this window has it
+    virtual void SetFocus(int id) = 0;
+    virtual void SelectAll(int id) = 0;
+
+    // Slider (trackbar) messages.
+    virtual void SliderSetRangeMax(int id, int max, bool redraw) = 0;
+    virtual void SliderSetPageSize(int id, int size) = 0;
+    virtual int SliderPos(int id) const = 0;
+    virtual void SliderSetPos(int id, int pos, bool redraw) = 0;
+
+    // Periodic timer; arming an id again replaces its interval. False on failure.
+    virtual bool SetTimer(UINT id, UINT ms) = 0;
+    virtual bool KillTimer(UINT id) = 0;
+
+    // Window frame.
+    virtual void AppendSystemMenuSeparator() = 0;
+    virtual void AppendSystemMenuItem(UINT cmd, std::string_view text) = 0;
+    virtual void SetIcon(int iconId, bool big) = 0;
+    virtual void DefaultSysCommand(UINT cmd, long param) = 0;  // Close issues IDCANCEL
+    virtual bool IsIconic() const = 0;
+    virtual Rect ClientRect() const = 0;
+    virtual void EraseIconBackground() = 0;  // only while painting
+    virtual void DrawIcon(int x, int y, int iconId) = 0;  // only while painting
+};
+
+struct FileDialogRequest {
+    bool open = true;                    // Open (true) or Save As (false)
+    std::string defaultExt;              // as the program gives it, e.g. "*.vtl"
+    std::string filter;                  // "Name|pattern|Name|pattern||"
+    UINT flags = 0;
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+    // nullptr when the window cannot be created.
+    virtual std::unique_ptr<Window> Create(const res::DialogTemplate& tmpl, Window* owner,
+                                           WindowEvents& events) = 0;
+    // Shows the window and runs a nested loop until EndModal; the owner is disabled meanwhile
+    // and timers of every window go on firing.
+    virtual int RunModal(Window& window) = 0;
+    virtual void EndModal(Window& window, int result) = 0;
+    virtual int MessageBox(Window* owner, std::string_view text, std::string_view caption,
+                           UINT style) = 0;
+    virtual std::optional<std::string> FileDialog(Window* owner,
+                                                  const FileDialogRequest& request) = 0;
+    virtual int SystemMetric(int index) const = 0;
+    // Asks the desktop to show a help page; false when it cannot.
+    virtual bool OpenHelp(const std::string& path) = 0;
+};
+
+// Plays a complete RIFF WAVE image synchronously: returns when the last sample
+// has been played; plays nothing and returns promptly when it cannot.
+class SoundOutput {
+public:
+    virtual ~SoundOutput() = default;
+    virtual void PlayWave(const uint8_t* data, size_t size) = 0;
+};
+
+class SerialLine {
+public:
+    virtual ~SerialLine() = default;
+    // Writes every byte, exactly as given; false when the write failed.
+    virtual bool Write(std::string_view bytes) = 0;
+};
+
+// Serial ports by name ("COM1" to "COM4"). Opening never blocks.
+class SerialPorts {
+public:
+    virtual ~SerialPorts() = default;
+    virtual std::unique_ptr<SerialLine> Open(std::string_view name) = 0;  // nullptr on failure
+};
+
+}  // namespace port

@@ -1,0 +1,83 @@
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "framework/afxwin.h"
+#include "framework/profile_store.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+}  // namespace
+
+CWinApp::CWinApp(const char* appName) : m_pszAppName(appName ? appName : "vantrel") {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+bool CWinApp::InitInstance() { return true; }
+
+int CWinApp::ExitInstance() { return 0; }
+
+int CWinApp::Start() {
+    // A dialog-based program does all its work inside InitInstance and returns
+    // FALSE, so there is no message loop of the application's own.
+    InitInstance();
+    return ExitInstance();
+}
+
+void CWinApp::AttachPlatform(port::WindowSystem* windows, port::SoundOutput* sound,
+                             port::SerialPorts* serial) {
+    m_windows = windows;
+    m_sound = sound;
+    m_serial = serial;
+}
+
+void CWinApp::SetProfilePath(const std::string& path) {
+    m_profile = std::make_unique<fw::ProfileStore>(path);
+}
+
+void CWinApp::SetHelpFile(const std::string& path) { m_helpFile = path; }
+
+int CWinApp::GetProfileInt(std::string_view section, std::string_view entry,
+                           int defaultValue) const {
+    return m_profile ? m_profile->GetInt(section, entry, defaultValue) : defaultValue;
+}
+
+std::string CWinApp::GetProfileString(std::string_view section, std::string_view entry,
+                                      std::string_view defaultValue) const {
+    return m_profile ? m_profile->GetString(section, entry, defaultValue)
+                     : std::string(defaultValue);
+}
+
+bool CWinApp::WriteProfileInt(std::string_view section, std::string_view entry, int value) {
+    return m_profile && m_profile->WriteInt(section, entry, value);
+}
+
+bool CWinApp::WriteProfileString(std::string_view section, std::string_view entry,
+                                 std::string_view value) {
+    return m_profile && m_profile->WriteString(section, entry, value);
+}
+
+void CWinApp::WinHelp(unsigned long /*data*/, UINT /*cmd*/) {
+    // Every topic lives in the one help page; the desktop's browser shows it.
+    if (!FileExists(m_helpFile) || !m_windows->OpenHelp(m_helpFile)) {
+        std::string text = "ヘルプファイル\n  " + m_helpFile + "\nを開けません.";
+        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+int AfxMessageBox(std::string_view text, UINT type, UINT /*helpId*/) {
+    CWinApp* app = AfxGetApp();
+    port::Window* owner = app->m_pMainWnd ? app->m_pMainWnd->Native() : nullptr;
+    return app->Windows().MessageBox(owner, text, app->m_pszAppName, type);
+}

@@ -1,0 +1,229 @@
+#pragma once
+// A whole window system in memory, with a virtual clock, driven by a scripted
+// user. Every behaviour test runs the real dialogs on it.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/ports.h"
+
+namespace headless {
+
+class HeadlessSystem;
+
+struct ControlState {
+    res::ControlKind kind;
+    uint32_t style;
+    std::string text;
+    bool checked = false;
+    int limit = 0;  // 0: no limit
+    int sliderMin = 0, sliderMax = 100, sliderPage = 10, sliderPos = 0;
+    bool enabled = true;
+    bool Visible() const { return (style & WS_VISIBLE) != 0; }
+};
+
+struct TimerState {
+    UINT interval;
+    int64_t due;
+};
+
+class HeadlessWindow : public port::Window {
+public:
+    HeadlessWindow(HeadlessSystem& system, const res::DialogTemplate& tmpl, port::Window* owner,
+                   port::WindowEvents& events);
+    ~HeadlessWindow() override;
+
+    std::string Text(int id) const override;
+    void SetText(int id, std::string_view text) override;
+    bool Checked(int id) const override;
+    void SetChecked(int id, bool checked) override;
+    void LimitText(int id, int bytes) override;
+    int FocusId() const override { return focus_; }
+    void SetFocus(int id) override;
+    void SelectAll(int id) override;
+    void SliderSetRangeMax(int id, int max, bool redraw) override;
+    void SliderSetPageSize(int id, int size) override;
+    int SliderPos(int id) const override;
+    void SliderSetPos(int id, int pos, bool redraw) override;
+    bool SetTimer(UINT id, UINT ms) override;
+    bool KillTimer(UINT id) override;
+    void AppendSystemMenuSeparator() override;
+    void AppendSystemMenuItem(UINT cmd, std::string_view text) override;
+    void SetIcon(int iconId, bool big) override;
+    void DefaultSysCommand(UINT cmd, long param) override;
+    bool IsIconic() const override { return iconic_; }
+    port::Rect ClientRect() const override { return {0, 0, clientWidth_, clientHeight_}; }
+    void EraseIconBackground() override { ++iconBackgroundErases_; }
+    void DrawIcon(int x, int y, int iconId) override;
+
+    // What a test can look at.
+    const res::DialogTemplate& Template() const { return tmpl_; }
+    const ControlState& Control(int id) const;
+    bool HasControl(int id) const { return controls_.count(id) != 0; }
+    int SelectedAllOf() const { return selectAllId_; }
+    struct MenuItem {
+        bool separator;
+        UINT cmd;
+        std::string text;
+    };
+    const std::vector<MenuItem>& SystemMenu() const { return systemMenu_; }
+    std::map<bool, int> icons;  // big -> icon id
+    struct DrawnIcon {
+        int x, y, icon;
+    };
+    std::vector<DrawnIcon> drawnIcons;
+    int IconBackgroundErases() const { return iconBackgroundErases_; }
+    void SetClientSize(int w, int h) {
+        clientWidth_ = w;
+        clientHeight_ = h;
+    }
+    port::Window* Owner() const { return owner_; }
+    port::WindowEvents& Events() { return events_; }
+
+    bool ended = false;
+    int result = -1;
+    std::map<UINT, TimerState> timers;
+    bool enabled = true;
+
+private:
+    friend class HeadlessSystem;
+    ControlState* Find(int id);
+    HeadlessSystem& system_;
+    const res::DialogTemplate& tmpl_;
+    port::Window* owner_;
+    port::WindowEvents& events_;
+    std::map<int, ControlState> controls_;
+    int focus_ = 0;
+    int selectAllId_ = 0;
+    std::vector<MenuItem> systemMenu_;
+    bool iconic_ = false;
+    int clientWidth_, clientHeight_;
+    int iconBackgroundErases_ = 0;
+};
+
+enum class Key { Enter, Escape, Tab, Space, AltF4 };
+
+// One thing the person at the keyboard does.
+struct Action {
+    enum class Kind {
+        Click, PressKey, SysCommand, Scroll, Focus, Type, Wait, Answer, PickFile, CancelFile,
+        Inspect, Paint
+    };
+    Kind kind;
+    int id = 0;
+    int value = 0;  // key, command, scroll code, milliseconds, button
+    int pos = 0;
+    std::string text;
+    std::function<void()> inspect;
+};
+
+struct MessageBoxRecord {
+    int64_t at;
+    std::string text;
+    std::string caption;
+    UINT style;
+    int answer = 0;
+};
+
+struct FileDialogRecord {
+    int64_t at;
+    port::FileDialogRequest request;
+};
+
+struct SoundRecord {
+    int64_t start;
+    int64_t duration;
+    std::vector<uint8_t> wave;
+};
+
+class HeadlessSystem : public port::WindowSystem, public port::SoundOutput {
+public:
+    HeadlessSystem();
+    ~HeadlessSystem() override;
+
+    // ---- the script
+    HeadlessSystem& Click(int id);
+    HeadlessSystem& Press(Key key);
+    HeadlessSystem& SysCommand(UINT cmd);
+    HeadlessSystem& Scroll(UINT code, int pos);  // moves the slider 1091 to pos, then notifies
+    HeadlessSystem& Focus(int id);
+    HeadlessSystem& Type(int id, std::string text);  // replaces an edit's text as typed
+    HeadlessSystem& Wait(int ms);
+    HeadlessSystem& Answer(int button);
+    HeadlessSystem& PickFile(std::string path);
+    HeadlessSystem& CancelFile();
+    HeadlessSystem& Then(std::function<void()> inspect);
+    HeadlessSystem& Paint();
+
+    // ---- what a test reads back
+    int64_t Now() const { return now_; }
+    HeadlessWindow* Top() const;  // the innermost dialog window, if any
+    const std::vector<MessageBoxRecord>& MessageBoxes() const { return boxes_; }
+    const std::vector<FileDialogRecord>& FileDialogs() const { return fileDialogs_; }
+    const std::vector<SoundRecord>& Sounds() const { return sounds_; }
+    const std::vector<std::string>& HelpRequests() const { return helpRequests_; }
+    // Script problems: an action the running loop cannot take, or a script that ran out.
+    const std::vector<std::string>& Problems() const { return problems_; }
+    bool ScriptDone() const { return script_.empty(); }
+    int OpenMessageBoxes() const;
+
+    // ---- fault injection
+    void FailNextSetTimers(int count) { failSetTimers_ = count; }
+    void SetIconMetric(int cx, int cy) { iconCx_ = cx, iconCy_ = cy; }
+
+    // ---- port::WindowSystem
+    std::unique_ptr<port::Window> Create(const res::DialogTemplate& tmpl, port::Window* owner,
+                                         port::WindowEvents& events) override;
+    int RunModal(port::Window& window) override;
+    void EndModal(port::Window& window, int result) override;
+    int MessageBox(port::Window* owner, std::string_view text, std::string_view caption,
+                   UINT style) override;
+    std::optional<std::string> FileDialog(port::Window* owner,
+                                          const port::FileDialogRequest& request) override;
+    int SystemMetric(int index) const override;
+    bool OpenHelp(const std::string& path) override;
+
+    // ---- port::SoundOutput: advances the clock by the clip's length
+    void PlayWave(const uint8_t* data, size_t size) override;
+
+private:
+    friend class HeadlessWindow;
+    enum class FrameKind { Dialog, Box, File };
+    struct Frame {
+        FrameKind kind;
+        HeadlessWindow* window = nullptr;
+        bool done = false;
+        int result = 0;
+        std::optional<std::string> path;
+        UINT style = 0;
+    };
+    HeadlessSystem& Push(Action a);
+    // Runs one unit of work for the innermost loop; false when the script ran out.
+    bool Step(Frame& frame);
+    bool FireNextTimer(int64_t limit);
+    void Apply(Frame& frame, Action& a);
+    void ApplyToDialog(HeadlessWindow& w, Action& a);
+    void Problem(std::string what);
+
+    int64_t now_ = 0;
+    int64_t waitUntil_ = 0;
+    std::deque<Action> script_;
+    std::vector<Frame*> frames_;
+    std::vector<HeadlessWindow*> windows_;
+    std::vector<MessageBoxRecord> boxes_;
+    std::vector<FileDialogRecord> fileDialogs_;
+    std::vector<SoundRecord> sounds_;
+    std::vector<std::string> helpRequests_;
+    std::vector<std::string> problems_;
+    int failSetTimers_ = 0;
+    int iconCx_ = 32, iconCy_ = 32;
+    uint64_t timerSequence_ = 0;
+};
+
+}  // namespace headless

@@ -1,0 +1,49 @@
+#pragma once
+// Dialog templates as data. Every backend builds its windows from these tables,
+// so a coordinate is stated once, here, in dialog units.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace res {
+
+enum class ControlKind { PushButton, Edit, Static, GroupBox, RadioButton, Slider, Icon };
+
+struct ControlTemplate {
+    int id;  // -1 for controls the program never addresses
+    ControlKind kind;
+    std::string_view text;  // for an icon picture: the icon's resource number as text
+    int x, y, cx, cy;       // dialog units
+    uint32_t style;         // WS_/BS_/ES_/SS_/TBS_ bits
+};
+
+struct DialogTemplate {
+    int id;
+    std::string_view caption;
+    int cx, cy;  // dialog units
+    std::string_view fontFace;
+    int pointSize;
+    uint32_t style;
+    uint32_t exStyle;
+    std::span<const ControlTemplate> controls;
+};
+
+// nullptr when the program has no template of that number.
+const DialogTemplate* FindDialogTemplate(int id);
+
+// The string table; empty for an unknown id.
+std::string_view LoadStringResource(int id);
+
+constexpr int IDD_ABOUTBOX = 100;
+constexpr int IDD_DIALER = 102;
+constexpr int IDD_OPTION = 129;
+constexpr int IDR_MAINFRAME = 128;  // the program icon
+constexpr int IDS_ABOUTBOX = 101;
+
+struct VersionInfo {
+    int major, minor, patch, build;
+};
+constexpr VersionInfo kVersion{1, 0, 0, 0};
+
+}  // namespace res

@@ -1,0 +1,28 @@
+#include "settings/option_dlg.h"
+
+#include "resources/dialog_template.h"
+
+namespace {
+constexpr int kMaxToneWait = 1000;
+constexpr int kMaxModemInitWait = 5000;
+constexpr int kMaxCommandBytes = 32;  // the dialer keeps each command in 33 bytes
+}  // namespace
+
+COptionDlg::COptionDlg(CDialog* pParent) : CDialog(res::IDD_OPTION, pParent) {}
+
+void COptionDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_OPT_CHAR_WAIT, m_nCharWait);
+    DDV_MinMaxInt(pDX, m_nCharWait, 0, kMaxToneWait);
+    DDX_Text(pDX, IDC_OPT_PLAY_WAIT, m_nPlayWait);
+    DDV_MinMaxInt(pDX, m_nPlayWait, 0, kMaxToneWait);
+    DDX_Text(pDX, IDC_OPT_MINUS_WAIT, m_nMinusWait);
+    DDV_MinMaxInt(pDX, m_nMinusWait, 0, kMaxToneWait);
+    DDX_Radio(pDX, IDC_OPT_COM1, m_nModemPort);
+    DDX_Text(pDX, IDC_OPT_MODEM_DIAL, m_strModemDial);
+    DDV_MaxChars(pDX, m_strModemDial, kMaxCommandBytes);
+    DDX_Text(pDX, IDC_OPT_MODEM_INIT, m_strModemInit);
+    DDV_MaxChars(pDX, m_strModemInit, kMaxCommandBytes);
+    DDX_Text(pDX, IDC_OPT_MODEM_INIT_WAIT, m_nModemInitWait);
+    DDV_MinMaxInt(pDX, m_nModemInitWait, 0, kMaxModemInitWait);
+}
