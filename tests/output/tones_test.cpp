@@ -145,3 +145,32 @@ TEST(PlayDtmfSoundOn, HandsTheWholeImageOverOnceAndNothingForAnUnknownId) {
 }
 
 }  // namespace
+
+namespace {
+
+// Recorded dials are decoded with the same detector: tones separated by
+// silence come back as bursts in order, with their lengths.
+TEST(DtmfClip, ARecordedSequenceDecodesBackToItsSymbolsAndTimes) {
+    std::vector<int16_t> recording(441, 0);  // 20 ms of silence
+    std::vector<size_t> starts;
+    for (char c : std::string("9*C")) {
+        const auto s = Samples(FindDtmfClip(ClipIdForSymbol(c)));
+        starts.push_back(recording.size());
+        recording.insert(recording.end(), s.begin(), s.end());
+        recording.insert(recording.end(), 1323, 0);  // 60 ms gap
+    }
+    const auto bursts = goertzel::SplitBursts(recording, 22050);
+    ASSERT_EQ(bursts.size(), 3u);
+    const std::string want = "9*C";
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(bursts[i].symbol, want[i]);
+        // The first sample is 0 and the fade ends near 0, so a burst is a few
+        // samples shorter than its clip, never longer.
+        EXPECT_LE(starts[i], bursts[i].begin);
+        EXPECT_LT(bursts[i].begin - starts[i], 5u);
+        EXPECT_LE(bursts[i].end, starts[i] + 2205);
+        EXPECT_GT(bursts[i].end, starts[i] + 2180);
+    }
+}
+
+}  // namespace
