@@ -1,0 +1,104 @@
+#pragma once
+// Runs the real program on the headless window system with a profile in a
+// temporary directory; tests script the user and read back what happened.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/dialer_app.h"
+#include "dialer/dialer_dlg.h"
+#include "output/tones.h"
+#include "platform/headless/headless.h"
+
+namespace testing_support {
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/vantrel-test-XXXXXX";
+        path_ = ::mkdtemp(tmpl);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// The symbol whose clip a recorded sound is, or '?' when it is none of them.
+inline char SymbolOfSound(const headless::SoundRecord& s) {
+    for (const ToneEntry& t : ToneTable()) {
+        auto clip = FindDtmfClip(t.clipId);
+        if (clip.size() == s.wave.size() && std::equal(clip.begin(), clip.end(), s.wave.begin()))
+            return t.symbol;
+    }
+    return '?';
+}
+
+class DialerTest : public ::testing::Test {
+protected:
+    DialerTest() {
+        app.AttachPlatform(&ui, &ui, nullptr);
+        app.SetProfilePath(ProfilePath());
+    }
+
+    std::string ProfilePath() const { return dir.File("vantrel.ini"); }
+    std::string Profile() const { return ReadFile(ProfilePath()); }
+    void SetProfile(const std::string& text) { WriteFile(ProfilePath(), text); }
+
+    // Runs the dialer window as the program does, keeping the window object for
+    // the test to look at afterwards; returns how the window ended.
+    int Run() {
+        dlg_ = std::make_unique<CDialerDlg>();
+        app.m_pMainWnd = dlg_.get();
+        return dlg_->DoModal();
+    }
+
+    // Runs the whole program, start-up to shutdown.
+    int RunProgram() {
+        dlg_.reset();
+        app.Start();
+        return app.LastDialogResult();
+    }
+
+    CDialerDlg& Dlg() { return dlg_ ? *dlg_ : *static_cast<CDialerDlg*>(app.m_pMainWnd); }
+    headless::HeadlessWindow& Win() { return *ui.Top(); }
+    std::string Text(int id) { return Win().Text(id); }
+    bool Checked(int id) { return Win().Checked(id); }
+
+    // The symbols heard so far, in order.
+    std::string Heard() const {
+        std::string s;
+        for (const auto& r : ui.Sounds()) s += SymbolOfSound(r);
+        return s;
+    }
+
+    TempDir dir;
+    headless::HeadlessSystem ui;
+    CDialerApp app;
+
+private:
+    std::unique_ptr<CDialerDlg> dlg_;
+};
+
+}  // namespace testing_support
