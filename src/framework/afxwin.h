@@ -52,9 +52,10 @@ public:
     int GetProfileInt(std::string_view section, std::string_view entry, int defaultValue) const;
     std::string GetProfileString(std::string_view section, std::string_view entry,
                                  std::string_view defaultValue = {}) const;
-    bool WriteProfileInt(std::string_view section, std::string_view entry, int value);
-    bool WriteProfileString(std::string_view section, std::string_view entry,
-                            std::string_view value);
+    // Virtual so that a test can see every write in its order.
+    virtual bool WriteProfileInt(std::string_view section, std::string_view entry, int value);
+    virtual bool WriteProfileString(std::string_view section, std::string_view entry,
+                                    std::string_view value);
 
     // Shows help topic `data`; a missing help file is reported in a message box.
     virtual void WinHelp(unsigned long data, UINT cmd = HELP_CONTEXT);

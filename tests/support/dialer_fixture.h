@@ -6,16 +6,20 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/dialer_app.h"
 #include "dialer/dialer_dlg.h"
 #include "output/tones.h"
+#include "framework/profile_store.h"
 #include "platform/headless/headless.h"
+#include "settings/profile_keys.h"
 
 namespace testing_support {
 
@@ -54,6 +58,23 @@ inline char SymbolOfSound(const headless::SoundRecord& s) {
     }
     return '?';
 }
+
+// The program's application object, logging every profile write in order.
+class LoggingApp : public CDialerApp {
+public:
+    bool WriteProfileInt(std::string_view section, std::string_view entry, int value) override {
+        writes.push_back(std::string(section) + "/" + std::string(entry) + "=" +
+                         std::to_string(value));
+        return CDialerApp::WriteProfileInt(section, entry, value);
+    }
+    bool WriteProfileString(std::string_view section, std::string_view entry,
+                            std::string_view value) override {
+        writes.push_back(std::string(section) + "/" + std::string(entry) + "=" +
+                         std::string(value));
+        return CDialerApp::WriteProfileString(section, entry, value);
+    }
+    std::vector<std::string> writes;
+};
 
 class DialerTest : public ::testing::Test {
 protected:
@@ -95,7 +116,7 @@ protected:
 
     TempDir dir;
     headless::HeadlessSystem ui;
-    CDialerApp app;
+    LoggingApp app;
 
 private:
     std::unique_ptr<CDialerDlg> dlg_;
