@@ -174,6 +174,9 @@ HeadlessSystem& HeadlessSystem::Type(int id, std::string text) {
     return Push({Action::Kind::Type, id, 0, 0, std::move(text)});
 }
 HeadlessSystem& HeadlessSystem::Wait(int ms) { return Push({Action::Kind::Wait, 0, ms}); }
+HeadlessSystem& HeadlessSystem::WaitUntil(int64_t ms) {
+    return Push({Action::Kind::WaitUntil, 0, 0, 0, {}, {}, ms});
+}
 HeadlessSystem& HeadlessSystem::Answer(int button) {
     return Push({Action::Kind::Answer, 0, button});
 }
@@ -317,6 +320,7 @@ void HeadlessSystem::Apply(Frame& frame, Action& a) {
     using K = Action::Kind;
     switch (a.kind) {
         case K::Wait: waitUntil_ = now_ + a.value; return;
+        case K::WaitUntil: waitUntil_ = std::max(now_, a.at); return;
         case K::Inspect: a.inspect(); return;
         default: break;
     }

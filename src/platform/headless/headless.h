@@ -112,7 +112,7 @@ enum class Key { Enter, Escape, Tab, Space, AltF4 };
 // One thing the person at the keyboard does.
 struct Action {
     enum class Kind {
-        Click, PressKey, SysCommand, Scroll, Focus, Type, Wait, Answer, PickFile, CancelFile,
+        Click, PressKey, SysCommand, Scroll, Focus, Type, Wait, WaitUntil, Answer, PickFile, CancelFile,
         Inspect, Paint
     };
     Kind kind;
@@ -121,6 +121,7 @@ struct Action {
     int pos = 0;
     std::string text;
     std::function<void()> inspect;
+    int64_t at = 0;
 };
 
 struct MessageBoxRecord {
@@ -155,6 +156,7 @@ public:
     HeadlessSystem& Focus(int id);
     HeadlessSystem& Type(int id, std::string text);  // replaces an edit's text as typed
     HeadlessSystem& Wait(int ms);
+    HeadlessSystem& WaitUntil(int64_t ms);  // until the clock reads ms (at once if it has passed)
     HeadlessSystem& Answer(int button);
     HeadlessSystem& PickFile(std::string path);
     HeadlessSystem& CancelFile();

@@ -1,0 +1,191 @@
+// Dialing through the speaker: the timeline of tones and gaps, to the virtual millisecond.
+#include "support/dialer_fixture.h"
+#include "support/recording_serial.h"
+
+using namespace testing_support;
+
+namespace {
+
+class SpeakerDialTest : public DialerTest {
+protected:
+    void Settings(const std::string& dial, int playWait, int charWait = 150, int minusWait = 100) {
+        SetProfile("[Flag and Numeric]\nPlayWait=" + std::to_string(playWait) +
+                   "\nCharWait=" + std::to_string(charWait) +
+                   "\nMinusWait=" + std::to_string(minusWait) + "\n[Dial]\nLastDial=" + dial + "\n");
+    }
+    // "symbol@start" for every tone heard.
+    std::string Timeline() const {
+        std::string out;
+        for (const auto& s : ui.Sounds())
+            out += std::string(1, SymbolOfSound(s)) + "@" + std::to_string(s.start) + " ";
+        return out;
+    }
+    // The dial is still in progress one millisecond before `end` and over at `end`.
+    void ExpectDialEndsAt(int64_t end) {
+        ui.WaitUntil(end - 1).Then([&] { EXPECT_EQ(Dlg().m_bDialing, 1) << "at " << ui.Now(); });
+        ui.WaitUntil(end).Then([&] {
+            EXPECT_EQ(Dlg().m_bDialing, 0) << "at " << ui.Now();
+            EXPECT_EQ(Dlg().m_bTimerSet, 0);
+        });
+    }
+    int RunAndClose() {
+        ui.Click(IDOK);
+        return Run();
+    }
+};
+
+TEST_F(SpeakerDialTest, EmptyStringEndsAtOnceInSilence) {
+    Settings("", 10);
+    ui.Click(IDC_DIAL).Then([&] {
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(Dlg().m_bTimerSet, 0);
+    });
+    RunAndClose();
+    EXPECT_TRUE(ui.Sounds().empty());
+}
+
+TEST_F(SpeakerDialTest, PauseCharacterWaitsOnItsOwnAfterTheGap) {
+    Settings("1,2", 10, 150);
+    // Tone 1 at 0, the comma at 110, tone 2 at 260, the end 10 ms after it.
+    ui.Click(IDC_DIAL);
+    ExpectDialEndsAt(370);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 2@260 ");
+}
+
+TEST_F(SpeakerDialTest, ZeroPauseWaitsFallBackToTheOrdinaryGap) {
+    for (const char* dial : {"1,2", "1-2", "1a2"}) {
+        ui = headless::HeadlessSystem();
+        Settings(dial, 10, 0, 0);
+        ui.Click(IDC_DIAL);
+        ExpectDialEndsAt(230);
+        RunAndClose();
+        EXPECT_EQ(Timeline(), "1@0 2@120 ") << dial;
+    }
+}
+
+TEST_F(SpeakerDialTest, HyphenWaitsItsOwnTime) {
+    Settings("1-2", 10, 150, 100);
+    ui.Click(IDC_DIAL).Wait(1000);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 2@210 ");
+}
+
+TEST_F(SpeakerDialTest, NoGapPlaysBackToBackAndBlocksUntilThePause) {
+    Settings("123,4", 0, 150);
+    ui.Click(IDC_DIAL).Then([&] {
+        // The whole run up to the comma happened inside the click.
+        EXPECT_EQ(ui.Now(), 300);
+        EXPECT_EQ(Dlg().m_bTimerSet, 1);
+    });
+    ui.Wait(1000).Then([&] { EXPECT_EQ(Dlg().m_bDialing, 0); });
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 2@100 3@200 4@450 ");
+}
+
+TEST_F(SpeakerDialTest, TrailingCommaKeepsTheDialGoing) {
+    Settings("1,", 10, 150);
+    ui.Click(IDC_DIAL);
+    ExpectDialEndsAt(260);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 ");
+}
+
+TEST_F(SpeakerDialTest, DialDuringADialAndStopWhenIdleDoNothing) {
+    Settings("12", 10);
+    ui.Click(IDC_STOP).Then([&] {
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(Dlg().m_nDialPos, 0);
+    });
+    ui.Click(IDC_DIAL).Click(IDC_DIAL).Wait(500);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 2@110 ");
+}
+
+TEST_F(SpeakerDialTest, StopEndsTheDialAndItsTimer) {
+    Settings("123", 10);
+    ui.Click(IDC_DIAL).Click(IDC_STOP).Then([&] {
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(Dlg().m_bTimerSet, 0);
+        EXPECT_EQ(Dlg().m_nDialPos, 0);
+        EXPECT_TRUE(Win().timers.empty());
+    });
+    ui.Wait(1000);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 ");
+}
+
+TEST_F(SpeakerDialTest, KeysPressedDuringADialAreDialledAndClearEndsIt) {
+    Settings("1", 10);
+    // The keypad tone of "2" plays at 100 while the gap timer is due at 110; the
+    // timer waits for the handler, so the dial's "2" follows at 200.
+    ui.Click(IDC_DIAL).Click(IDC_KEY_2).Wait(300);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 2@100 2@200 ");
+
+    ui = headless::HeadlessSystem();
+    Settings("1234", 10);
+    ui.Click(IDC_DIAL).WaitUntil(105).Click(IDC_KEY_CLEAR).Wait(500).Then([&] {
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+    });
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 ");
+}
+
+TEST_F(SpeakerDialTest, EveryTimerMessageRunsAStepWhateverItsId) {
+    Settings("12", 10);
+    ui.Click(IDC_DIAL).Then([&] {
+        Dlg().KillTimer(TIMER_DIAL);
+        Dlg().SetTimer(7, 30);  // a foreign id still steps the dial
+    });
+    ui.Wait(35).Then([&] { EXPECT_EQ(Dlg().m_nDialPos, 2); });
+    ui.Wait(500);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 2@130 ");
+}
+
+TEST_F(SpeakerDialTest, FailedTimerLeavesTheDialHaltedUntilStop) {
+    Settings("12", 10);
+    ui.Then([&] { ui.FailNextSetTimers(1); });
+    ui.Click(IDC_DIAL).Then([&] {
+        const auto& box = ui.MessageBoxes().back();
+        EXPECT_EQ(box.text, "ﾀｲﾏのｴﾗｰです");
+        EXPECT_EQ(box.caption, "vantrel");
+        EXPECT_EQ(box.style, MB_OK);
+    });
+    ui.Answer(IDOK).Then([&] {
+        EXPECT_EQ(Dlg().m_bDialing, 1);
+        EXPECT_EQ(Dlg().m_bTimerSet, 0);
+        EXPECT_EQ(Dlg().m_nDialPos, 1);
+    });
+    ui.Click(IDC_DIAL).Wait(500).Then([&] { EXPECT_EQ(ui.Sounds().size(), 1u); });
+    ui.Click(IDC_STOP).Then([&] { EXPECT_EQ(Dlg().m_bDialing, 0); });
+    ui.Click(IDC_DIAL).Wait(500);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 1@600 2@710 ");
+}
+
+TEST_F(SpeakerDialTest, SwitchingToModemMidDialContinuesAsAModemDial) {
+    RecordingSerial serial;
+    app.AttachPlatform(&ui, &ui, &serial);
+    Settings("123", 10);
+    ui.Click(IDC_DIAL).Click(IDC_MODEM).Then([&] {
+        EXPECT_EQ(Dlg().m_nOutputDevice, 1);
+        EXPECT_TRUE(serial.writes.empty());  // nothing until the next step
+    });
+    ui.Wait(20).Then([&] {
+        ASSERT_EQ(serial.writes.size(), 1u);
+        EXPECT_EQ(serial.writes[0].bytes, "ATZ\r\r\n");
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem initializing...");
+    });
+    ui.Wait(3000).Then([&] {
+        ASSERT_EQ(serial.writes.size(), 2u);
+        EXPECT_EQ(serial.writes[1].bytes, "ATDT123\r\r\n");
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "123");
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+    });
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 ");
+}
+
+}  // namespace
