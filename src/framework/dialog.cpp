@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "framework/afxwin.h"
@@ -212,10 +214,12 @@ int CFileDialog::DoModal() {
     auto path = app->Windows().FileDialog(owner ? owner->Native() : nullptr, m_request);
     if (!path) return IDCANCEL;
     m_path = *path;
-    // A name typed without an extension gets the default one, as the platform's save dialog does.
+    // A new name typed without an extension gets the default one, as the platform's
+    // save dialog does; an existing file chosen as it is stays that file.
     std::string ext = m_request.defaultExt;
     if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
-    if (!m_request.open && !ext.empty()) {
+    struct stat st {};
+    if (!m_request.open && !ext.empty() && ::stat(m_path.c_str(), &st) != 0) {
         const size_t slash = m_path.find_last_of('/');
         const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
         if (name.find('.') == std::string::npos) m_path += "." + ext;

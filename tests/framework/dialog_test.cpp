@@ -135,7 +135,7 @@ TEST_F(FrameworkTest, IntegerExchangeAcceptsSignedDecimalsAndRefusesEverythingEl
     }
 }
 
-TEST_F(FrameworkTest, SaveDialogAddsTheDefaultExtensionOnlyToABareName) {
+TEST_F(FrameworkTest, SaveDialogAddsTheDefaultExtensionOnlyToANewBareName) {
     const char* filter = "Data(*.vtl)|*.vtl||";
     struct Case {
         bool open;
@@ -144,7 +144,8 @@ TEST_F(FrameworkTest, SaveDialogAddsTheDefaultExtensionOnlyToABareName) {
     const Case cases[] = {{false, "/tmp/list", "/tmp/list.vtl"},
                           {false, "/tmp/list.txt", "/tmp/list.txt"},
                           {false, "/tmp/dir.d/list", "/tmp/dir.d/list.vtl"},
-                          {true, "/tmp/list", "/tmp/list"}};
+                          {true, "/tmp/list", "/tmp/list"},
+                          {false, "/dev/null", "/dev/null"}};
     for (const Case& c : cases) {
         CFileDialog fd(c.open, "*.vtl", nullptr, 0x1804, filter);
         ui.PickFile(c.picked);
