@@ -1,0 +1,205 @@
+#include "platform/posix/serial_ports.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A pseudo terminal standing in for a modem: the test reads the master side.
+class Pty {
+public:
+    Pty() {
+        termios settings = {};
+        cfmakeraw(&settings);
+        settings.c_oflag |= OPOST | ONLCR;  // the translation a write must not suffer
+        settings.c_cflag |= CS8 | CREAD | CLOCAL;
+        cfsetispeed(&settings, B9600);
+        cfsetospeed(&settings, B9600);
+        char name[256] = {};
+        ok_ = openpty(&master_, &slave_, name, &settings, nullptr) == 0;
+        path_ = name;
+        if (ok_) fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    }
+    ~Pty() {
+        if (master_ >= 0) close(master_);
+        if (slave_ >= 0) close(slave_);
+    }
+    bool ok() const { return ok_; }
+    const std::string& path() const { return path_; }
+    int slave() const { return slave_; }
+    void CloseMaster() {
+        close(master_);
+        master_ = -1;
+    }
+
+    // Everything that arrives until the line has been quiet for a moment.
+    std::string Received() {
+        std::string bytes;
+        char buffer[4096];
+        for (;;) {
+            pollfd ready = {master_, POLLIN, 0};
+            if (poll(&ready, 1, 200) <= 0) return bytes;
+            const ssize_t got = read(master_, buffer, sizeof buffer);
+            if (got <= 0) return bytes;
+            bytes.append(buffer, static_cast<size_t>(got));
+        }
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    bool ok_ = false;
+    std::string path_;
+};
+
+PosixSerialPorts PortsTo(const std::string& device) {
+    return PosixSerialPorts([device](std::string_view) { return device; });
+}
+
+TEST(PosixSerialPorts, DefaultDevicesAreTheFourFirstSerialPorts) {
+    EXPECT_EQ(DefaultSerialDevice("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(DefaultSerialDevice("COM2"), "/dev/ttyS1");
+    EXPECT_EQ(DefaultSerialDevice("COM3"), "/dev/ttyS2");
+    EXPECT_EQ(DefaultSerialDevice("COM4"), "/dev/ttyS3");
+    EXPECT_EQ(DefaultSerialDevice("COM5"), "");
+    EXPECT_EQ(DefaultSerialDevice("COM0"), "");
+    EXPECT_EQ(DefaultSerialDevice("com1"), "");
+    EXPECT_EQ(DefaultSerialDevice("COM10"), "");
+    EXPECT_EQ(DefaultSerialDevice(""), "");
+}
+
+TEST(PosixSerialPorts, BytesArriveExactlyAndLineSettingsStay) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    termios before = {};
+    ASSERT_EQ(tcgetattr(pty.slave(), &before), 0);
+
+    std::string asked;
+    PosixSerialPorts ports([&](std::string_view name) {
+        asked = std::string(name);
+        return name == "COM3" ? pty.path() : std::string();
+    });
+    {
+        auto line = ports.Open("COM3");
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(asked, "COM3");
+        EXPECT_TRUE(line->Write("ATZ\r\r\n"));
+        EXPECT_TRUE(line->Write("ATDT0,1%s%d*#\r\r\n"));
+    }
+    EXPECT_EQ(pty.Received(), "ATZ\r\r\nATDT0,1%s%d*#\r\r\n");
+
+    termios after = {};
+    ASSERT_EQ(tcgetattr(pty.slave(), &after), 0);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);  // OPOST and ONLCR are back
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
+
+    // Another name the resolver knows nothing about has no device.
+    EXPECT_EQ(ports.Open("COM1"), nullptr);
+    EXPECT_EQ(asked, "COM1");
+}
+
+TEST(PosixSerialPorts, LongWritesAreContinuedUntilEveryByteIsThere) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    std::string data;
+    for (int i = 0; i < 20000; ++i) data += static_cast<char>("0123456789\r\n"[i % 12]);
+
+    // Far more than the terminal buffers hold, so the writer must wait for the reader.
+    std::string received;
+    std::thread reader([&] {
+        while (received.size() < data.size()) {
+            const std::string more = pty.Received();
+            if (more.empty()) break;
+            received += more;
+        }
+    });
+    auto line = PortsTo(pty.path()).Open("COM1");
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(line->Write(data));
+    line.reset();
+    reader.join();
+    EXPECT_EQ(received.size(), data.size());
+    EXPECT_TRUE(received == data);
+}
+
+TEST(PosixSerialPorts, FailuresAreReportedWithoutWaiting) {
+    const std::string dir = fs::temp_directory_path() / ("serial-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(PortsTo(fifo).Open("COM1"), nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+
+    EXPECT_EQ(PortsTo(dir + "/missing").Open("COM1"), nullptr);
+    EXPECT_FALSE(fs::exists(dir + "/missing"));  // a missing device is never created
+    EXPECT_EQ(PortsTo("").Open("COM2"), nullptr);
+
+    // Names other than COM1 to COM4 are refused even when a device is at hand.
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    EXPECT_EQ(PortsTo(pty.path()).Open("COM5"), nullptr);
+    EXPECT_EQ(PortsTo(pty.path()).Open("com1"), nullptr);
+    EXPECT_EQ(PortsTo(pty.path()).Open("LPT1"), nullptr);
+
+    // A FIFO whose reader went away: the write fails and the process lives on.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    auto line = PortsTo(fifo).Open("COM4");
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(line->Write("ATZ\r\r\n"));
+    char buffer[16] = {};
+    EXPECT_EQ(read(reader, buffer, sizeof buffer), 6);
+    close(reader);
+    EXPECT_FALSE(line->Write("ATDT1\r\r\n"));
+    line.reset();
+
+    // A device whose other end has hung up.
+    auto hungUp = PortsTo(pty.path()).Open("COM1");
+    ASSERT_NE(hungUp, nullptr);
+    pty.CloseMaster();
+    EXPECT_FALSE(hungUp->Write("ATZ\r\r\n"));
+    hungUp.reset();
+
+    fs::remove_all(dir);
+}
+
+TEST(PosixSerialPorts, AWriteNobodyTakesGivesUpInsteadOfHanging) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    // Nobody reads the master: the terminal buffers fill and stay full.
+    std::atomic<bool> finished = false;
+    bool written = true;
+    std::thread writer([&] {
+        auto line = PortsTo(pty.path()).Open("COM1");
+        written = line && line->Write(std::string(1 << 20, '5'));
+        line.reset();
+        finished = true;
+    });
+    for (int i = 0; i < 300 && !finished; ++i) std::this_thread::sleep_for(50ms);
+    const bool gaveUp = finished;
+    if (!gaveUp) pty.CloseMaster();  // free the writer so the test can end
+    writer.join();
+    EXPECT_TRUE(gaveUp);
+    EXPECT_FALSE(written);
+}
+
+}  // namespace
