@@ -2,14 +2,18 @@
 JOBS ?= $(shell nproc)
 RUN_DIR := build/release
 TEST_DIR := build/test
+PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
+FUZZ_DIR := build/fuzz
 
-.PHONY: run test build deps clean
+.PHONY: run test build deps install deb fuzz clean
 
 deps:
 	bash scripts/install-deps
 
 build: deps
-	cmake -S . -B $(RUN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_TESTS=OFF >/dev/null
+	cmake -S . -B $(RUN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
 	cmake --build $(RUN_DIR) -j $(JOBS) --target vantrel
 
 run: build
@@ -19,6 +23,26 @@ test: deps
 	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON >/dev/null
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(RUN_DIR)
+
+# A Debian package installed under /usr.
+deb: deps
+	cmake -S . -B build/deb -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	cmake --build build/deb -j $(JOBS) --target vantrel
+	cd build/deb && cpack -G DEB
+
+# Each fuzz target runs FUZZ_SECONDS; a crash leaves its input in $(FUZZ_DIR).
+fuzz: deps
+	mkdir -p $(FUZZ_DIR)
+	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
+	  tests/fuzz/list_file_fuzz.cpp src/dial_list/list_file.cpp -o $(FUZZ_DIR)/list_file_fuzz
+	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
+	  tests/fuzz/profile_fuzz.cpp src/framework/profile_store.cpp -o $(FUZZ_DIR)/profile_fuzz
+	cd $(FUZZ_DIR) && ./list_file_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1
+	cd $(FUZZ_DIR) && ./profile_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1
 
 clean:
 	rm -rf build
