@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -18,8 +20,11 @@ using Clock = std::chrono::steady_clock;
 // after the last write, large enough that a busy machine does not underrun.
 constexpr unsigned kPeriodUs = 20000;
 constexpr unsigned kBufferUs = 100000;
-// How long a play may overrun its own length before the device is deemed stuck.
+// How long a write may overrun the sound's own length before the device is
+// deemed stuck, and how much longer the caller waits for the whole play
+// (opening a sound server's stream the first time takes a while).
 constexpr auto kStallGuard = std::chrono::milliseconds(500);
+constexpr auto kCallerGuard = std::chrono::milliseconds(2000);
 constexpr int kWaitSliceMs = 100;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -88,30 +93,40 @@ std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size) {
     return std::nullopt;
 }
 
-AlsaSoundOutput::AlsaSoundOutput(std::string device) : device_(std::move(device)) {
-    SilenceAlsaErrors();
-}
+namespace {
 
-AlsaSoundOutput::~AlsaSoundOutput() { Close(); }
+// One PCM, used only from the worker thread.
+class PcmPlayer {
+public:
+    explicit PcmPlayer(std::string device) : device_(std::move(device)) {}
+    ~PcmPlayer() { Close(); }
 
-void AlsaSoundOutput::Close() {
-    if (pcm_ != nullptr) {
-        snd_pcm_drop(pcm_);
-        snd_pcm_close(pcm_);
+    void Play(const WaveImage& wave) {
+        if (!Ready({wave.channels, wave.rate, wave.bitsPerSample})) return;
+        if (!Write(wave)) Close();  // start afresh next time
+    }
+
+private:
+    struct Format {
+        unsigned channels, rate, bits;
+        bool operator==(const Format&) const = default;
+    };
+
+    bool Ready(const Format& format);
+    bool Write(const WaveImage& wave);
+    void Close() {
+        if (pcm_ != nullptr) snd_pcm_close(pcm_);
         pcm_ = nullptr;
     }
-}
 
-void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
-    const std::optional<WaveImage> wave = ParseWave(data, size);
-    if (!wave || wave->frames == 0) return;
-    if (!Ready({wave->channels, wave->rate, wave->bitsPerSample})) return;
-    if (!Play(*wave)) Close();  // start afresh next time
-}
+    std::string device_;
+    snd_pcm_t* pcm_ = nullptr;
+    Format format_{};
+};
 
 // Opening the device costs far more than a tone's own overhead should, so the
 // PCM stays open from one play to the next while the format stays the same.
-bool AlsaSoundOutput::Ready(const OpenFormat& format) {
+bool PcmPlayer::Ready(const Format& format) {
     if (pcm_ != nullptr && format_ == format) {
         if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) return true;
         if (snd_pcm_prepare(pcm_) == 0) return true;
@@ -156,11 +171,10 @@ bool AlsaSoundOutput::Ready(const OpenFormat& format) {
 
     pcm_ = pcm;
     format_ = format;
-    periodFrames_ = period;
     return true;
 }
 
-bool AlsaSoundOutput::Play(const WaveImage& wave) {
+bool PcmPlayer::Write(const WaveImage& wave) {
     const auto length = std::chrono::microseconds(
         static_cast<long long>(wave.frames) * 1000000 / wave.rate);
     const Clock::time_point deadline = Clock::now() + length + kStallGuard;
@@ -192,20 +206,78 @@ bool AlsaSoundOutput::Play(const WaveImage& wave) {
         p += static_cast<size_t>(written) * wave.blockAlign;
         left -= static_cast<size_t>(written);
     }
-
-    // Let the queue run down under our own watch, so that a stalled device
-    // costs at most the guard; the drain then only covers the last period.
-    while (snd_pcm_state(pcm_) == SND_PCM_STATE_RUNNING) {
-        snd_pcm_sframes_t delay = 0;
-        if (snd_pcm_delay(pcm_, &delay) < 0) break;
-        const auto margin = static_cast<snd_pcm_sframes_t>(periodFrames_);
-        if (delay <= margin) break;
-        if (Clock::now() > deadline) return false;
-        const long long us = std::min<long long>(
-            (delay - margin) * 1000000LL / wave.rate, kWaitSliceMs * 1000LL);
-        std::this_thread::sleep_for(std::chrono::microseconds(std::max(us, 1000LL)));
-    }
+    // Returns when the last sample has been played.
     return snd_pcm_drain(pcm_) == 0;
+}
+
+}  // namespace
+
+// Shared by the caller and the worker thread, which may outlive the output
+// when it is stuck at the end.
+struct AlsaSoundOutput::Worker {
+    std::mutex mu;
+    std::condition_variable cv;
+    std::vector<uint8_t> image;  // the play in hand; the worker's own while busy
+    bool busy = false;
+    bool quit = false;
+    bool exited = false;
+    std::thread thread;
+
+    static void Run(std::shared_ptr<Worker> self, std::string device) {
+        {
+            PcmPlayer player(std::move(device));
+            std::unique_lock lock(self->mu);
+            for (;;) {
+                self->cv.wait(lock, [&] { return self->busy || self->quit; });
+                if (self->quit) break;
+                lock.unlock();
+                if (const auto wave = ParseWave(self->image.data(), self->image.size()))
+                    player.Play(*wave);
+                lock.lock();
+                self->busy = false;
+                self->cv.notify_all();
+            }
+        }
+        std::lock_guard lock(self->mu);
+        self->exited = true;
+        self->cv.notify_all();
+    }
+};
+
+AlsaSoundOutput::AlsaSoundOutput(std::string device) : device_(std::move(device)) {
+    SilenceAlsaErrors();
+}
+
+AlsaSoundOutput::~AlsaSoundOutput() {
+    if (!worker_) return;
+    std::unique_lock lock(worker_->mu);
+    worker_->quit = true;
+    worker_->cv.notify_all();
+    const bool done = worker_->cv.wait_for(lock, std::chrono::seconds(1), [&] { return worker_->exited; });
+    lock.unlock();
+    if (done)
+        worker_->thread.join();
+    else
+        worker_->thread.detach();  // stuck in the sound library; it holds its own state
+}
+
+void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
+    const std::optional<WaveImage> wave = ParseWave(data, size);
+    if (!wave || wave->frames == 0) return;
+    const auto length = std::chrono::microseconds(
+        static_cast<long long>(wave->frames) * 1000000 / wave->rate);
+
+    if (!worker_) {
+        worker_ = std::make_shared<Worker>();
+        worker_->thread = std::thread(Worker::Run, worker_, device_);
+    }
+    std::unique_lock lock(worker_->mu);
+    if (worker_->busy) return;  // an earlier play is stuck
+    // A copy: the caller's image need not outlive a play it stopped waiting for.
+    worker_->image.assign(data, data + size);
+    worker_->busy = true;
+    worker_->cv.notify_all();
+    worker_->cv.wait_for(lock, length + kCallerGuard, [&] { return !worker_->busy; });
 }
 
 }  // namespace platform

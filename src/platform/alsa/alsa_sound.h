@@ -5,12 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "framework/ports.h"
-
-typedef struct _snd_pcm snd_pcm_t;
 
 namespace platform {
 
@@ -28,6 +27,11 @@ struct WaveImage {
 // WAVE image this backend can play or any chunk runs past the end.
 std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size);
 
+// Plays on a thread of its own so that the caller's wait can be bounded: a
+// sound server that stops answering blocks inside the library where no
+// timeout reaches. The caller still waits for the end of the sound, as long
+// as the sound's own length plus a guard; after that it goes on, and plays
+// are skipped until the stuck one has come back.
 class AlsaSoundOutput : public port::SoundOutput {
 public:
     explicit AlsaSoundOutput(std::string device = "default");
@@ -38,19 +42,9 @@ public:
     void PlayWave(const uint8_t* data, size_t size) override;
 
 private:
-    struct OpenFormat {
-        unsigned channels, rate, bits;
-        bool operator==(const OpenFormat&) const = default;
-    };
-
-    bool Ready(const OpenFormat& format);
-    bool Play(const WaveImage& wave);
-    void Close();
-
+    struct Worker;
     std::string device_;
-    snd_pcm_t* pcm_ = nullptr;
-    OpenFormat format_{};
-    unsigned long periodFrames_ = 0;
+    std::shared_ptr<Worker> worker_;  // started by the first play
 };
 
 }  // namespace platform
