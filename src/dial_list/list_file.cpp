@@ -1,16 +1,19 @@
 #include "dial_list/list_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
 
 constexpr size_t kMaxLineChars = kEntryBytes - 1;
+constexpr std::chrono::milliseconds kInPlaceTimeout{5000};
 
 bool IsDialChar(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'D') || c == '-' || c == ',' ||
@@ -145,14 +148,32 @@ bool ResolveTarget(const std::string& path, std::string& target) {
     return false;  // a loop of links
 }
 
-// Devices and FIFOs cannot be replaced, only written.
+// Devices and FIFOs cannot be replaced, only written. The descriptor stays
+// non-blocking so that a FIFO nobody reads fails at once (ENXIO) and one whose
+// reader stops reading fails after a while, instead of freezing the program.
 bool WriteInPlace(const std::string& target, std::string_view data) {
-    // O_NONBLOCK so that a FIFO nobody reads fails (ENXIO) instead of hanging.
     const int fd = open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    bool ok = WriteAll(fd, data);
+    const auto deadline = std::chrono::steady_clock::now() + kInPlaceTimeout;
+    bool ok = true;
+    while (ok && !data.empty()) {
+        const ssize_t written = write(fd, data.data(), data.size());
+        if (written > 0) {
+            data.remove_prefix(static_cast<size_t>(written));
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            pollfd ready = {fd, POLLOUT, 0};
+            const int polled = left > 0 ? poll(&ready, 1, static_cast<int>(left)) : 0;
+            if (polled < 0 && errno == EINTR) continue;
+            ok = polled > 0 && (ready.revents & POLLOUT);
+        } else {
+            ok = false;
+        }
+    }
     if (close(fd) != 0) ok = false;
     return ok;
 }

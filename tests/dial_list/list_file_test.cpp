@@ -367,7 +367,9 @@ TEST(ListFileWrite, FailedSavesLeaveThePreviousFileAlone) {
         written = WriteListFile(dir / "fifo", list);
         finished = true;
     });
-    for (int i = 0; i < 100 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 100 && !finished; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     const bool gaveUp = finished;
     int release = -1;
     if (!gaveUp) release = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);  // let the test end
@@ -416,6 +418,35 @@ TEST(ListFileWrite, FifoWithAReaderIsWrittenInPlace) {
     EXPECT_TRUE(written);
     EXPECT_EQ(received, FormatListFile(list));
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+
+    // A reader that never reads, with a pipe smaller than the list: the save
+    // gives up instead of waiting for it forever.
+    const int stuck = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(stuck, 0);
+    ASSERT_GT(fcntl(stuck, F_SETPIPE_SZ, 4096), 0);
+    FillVaried(list);
+    std::atomic<bool> finished = false;
+    written = true;
+    std::thread writer([&] {
+        written = WriteListFile(dir / "fifo", list);
+        finished = true;
+    });
+    for (int i = 0; i < 300 && !finished; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const bool gaveUp = finished;
+    if (!gaveUp) {  // let the test end
+        char sink[4096];
+        while (!finished) {
+            if (read(stuck, sink, sizeof sink) <= 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+    }
+    writer.join();
+    close(stuck);
+    EXPECT_TRUE(gaveUp);
+    EXPECT_FALSE(written);
 }
 
 }  // namespace

@@ -39,23 +39,25 @@ bool SetTermios(int fd, const termios& settings) {
     return true;
 }
 
-// A reader that goes away (a FIFO standing in for a device) must fail the
-// line, not end the program.
-class ScopedIgnoreSigpipe {
+// Signals a write to a device can raise, which must fail the line rather than
+// stop the program: SIGPIPE when the reader of a FIFO has gone, SIGTTOU when
+// the device is the terminal of a program running in the background.
+class ScopedIgnoreSignal {
 public:
-    ScopedIgnoreSigpipe() {
+    explicit ScopedIgnoreSignal(int sig) : sig_(sig) {
         struct sigaction ignore = {};
         ignore.sa_handler = SIG_IGN;
         sigemptyset(&ignore.sa_mask);
-        active_ = sigaction(SIGPIPE, &ignore, &old_) == 0;
+        active_ = sigaction(sig_, &ignore, &old_) == 0;
     }
-    ~ScopedIgnoreSigpipe() {
-        if (active_) sigaction(SIGPIPE, &old_, nullptr);
+    ~ScopedIgnoreSignal() {
+        if (active_) sigaction(sig_, &old_, nullptr);
     }
-    ScopedIgnoreSigpipe(const ScopedIgnoreSigpipe&) = delete;
-    ScopedIgnoreSigpipe& operator=(const ScopedIgnoreSigpipe&) = delete;
+    ScopedIgnoreSignal(const ScopedIgnoreSignal&) = delete;
+    ScopedIgnoreSignal& operator=(const ScopedIgnoreSignal&) = delete;
 
 private:
+    int sig_;
     bool active_ = false;
     struct sigaction old_ = {};
 };
@@ -73,7 +75,8 @@ public:
     PosixSerialLine& operator=(const PosixSerialLine&) = delete;
 
     bool Write(std::string_view bytes) override {
-        ScopedIgnoreSigpipe ignoreSigpipe;
+        ScopedIgnoreSignal ignoreSigpipe(SIGPIPE);
+        ScopedIgnoreSignal ignoreSigttou(SIGTTOU);
 
         // The terminal driver would otherwise turn each LF into CR LF on the way out.
         termios saved = {};
