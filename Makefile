@@ -41,8 +41,10 @@ fuzz: deps
 	  tests/fuzz/list_file_fuzz.cpp src/dial_list/list_file.cpp -o $(FUZZ_DIR)/list_file_fuzz
 	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
 	  tests/fuzz/profile_fuzz.cpp src/framework/profile_store.cpp -o $(FUZZ_DIR)/profile_fuzz
-	cd $(FUZZ_DIR) && ./list_file_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1
-	cd $(FUZZ_DIR) && ./profile_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1
+	mkdir -p $(FUZZ_DIR)/list_corpus $(FUZZ_DIR)/profile_corpus
+	cd $(FUZZ_DIR) && ./list_file_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=52000 \
+	  -print_final_stats=1 list_corpus
+	cd $(FUZZ_DIR) && ./profile_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 profile_corpus
 
 clean:
 	rm -rf build
