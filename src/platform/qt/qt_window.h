@@ -1,0 +1,143 @@
+#pragma once
+// One dialog window of the Qt backend. The controls are plain child widgets of
+// one QDialog, laid out at the template's rectangles; the dialog translates
+// keys, clicks and close requests into the events the framework expects.
+
+#include <QDialog>
+#include <QPointer>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/ports.h"
+
+class QButtonGroup;
+class QEventLoop;
+class QMenu;
+class QPainter;
+class QTimer;
+
+namespace platform {
+
+class QtWindowSystem;
+class QtWindow;
+
+// Dialog units to pixels, the way the original platform maps them: the
+// horizontal unit is the font's average character width, the vertical its height.
+struct DialogBaseUnits {
+    int x = 0;
+    int y = 0;
+};
+DialogBaseUnits BaseUnitsOf(const QFont& font);
+QRect DialogUnitsToPixels(DialogBaseUnits units, int x, int y, int cx, int cy);
+
+// The installed face that stands in for the template's font.
+QFont DialogFont(std::string_view face, int pointSize);
+
+class DialogWidget : public QDialog {
+public:
+    DialogWidget(QtWindow& window, QWidget* parent, Qt::WindowFlags flags);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QtWindow& window_;
+};
+
+class QtWindow final : public port::Window {
+public:
+    QtWindow(QtWindowSystem& system, const res::DialogTemplate& tmpl, QtWindow* owner,
+             port::WindowEvents& events);
+    ~QtWindow() override;
+    QtWindow(const QtWindow&) = delete;
+    QtWindow& operator=(const QtWindow&) = delete;
+
+    std::string Text(int id) const override;
+    void SetText(int id, std::string_view text) override;
+    bool Checked(int id) const override;
+    void SetChecked(int id, bool checked) override;
+    void LimitText(int id, int bytes) override;
+    int FocusId() const override;
+    void SetFocus(int id) override;
+    void SelectAll(int id) override;
+
+    void SliderSetRangeMax(int id, int max, bool redraw) override;
+    void SliderSetPageSize(int id, int size) override;
+    int SliderPos(int id) const override;
+    void SliderSetPos(int id, int pos, bool redraw) override;
+
+    bool SetTimer(UINT id, UINT ms) override;
+    bool KillTimer(UINT id) override;
+
+    void AppendSystemMenuSeparator() override;
+    void AppendSystemMenuItem(UINT cmd, std::string_view text) override;
+    void SetIcon(int iconId, bool big) override;
+    void DefaultSysCommand(UINT cmd, long param) override;
+    bool IsIconic() const override;
+    port::Rect ClientRect() const override;
+    void EraseIconBackground() override;
+    void DrawIcon(int x, int y, int iconId) override;
+
+    int RunModal();
+    void EndModal(int result);
+
+    QDialog* Dialog() const { return dialog_; }
+    QWidget* Control(int id) const;  // the first control with that identifier, or nullptr
+    int IdOf(const QWidget* widget) const;  // 0 when it is none of this window's controls
+
+    // The system menu as it would open now; choosing an item sends its command.
+    std::unique_ptr<QMenu> BuildSystemMenu(QWidget* parent);
+    void ShowSystemMenu(const QPoint& globalPos);
+
+private:
+    friend class DialogWidget;
+
+    struct ControlEntry {
+        int id;
+        res::ControlKind kind;
+        uint32_t style;
+        QWidget* widget;
+        QButtonGroup* group = nullptr;  // radio buttons only
+        UINT pendingScrollCode = SB_THUMBTRACK;
+        bool scrollActionPending = false;
+    };
+    struct MenuItem {
+        bool separator;
+        UINT cmd;
+        QString text;
+    };
+
+    void BuildControls(const res::DialogTemplate& tmpl, DialogBaseUnits units);
+    void WidenClippedLabels();
+    QWidget* MakeControl(const res::ControlTemplate& c, size_t index, QButtonGroup*& group);
+    ControlEntry* Entry(int id);
+    const ControlEntry* Entry(int id) const;
+    void OnRadioClicked(size_t index);
+    void SendScroll(UINT code, int pos);
+
+    // Keys the dialog handles itself, seen before any control gets them.
+    bool HandleDialogKey(QObject* watched, QKeyEvent* key);
+
+    QtWindowSystem& system_;
+    port::WindowEvents& events_;
+    QPointer<DialogWidget> dialog_;
+    bool minimizeBox_ = false;
+    std::vector<ControlEntry> controls_;
+    std::map<UINT, std::unique_ptr<QTimer>> timers_;
+    std::vector<MenuItem> extraMenu_;
+    QPainter* painter_ = nullptr;  // set only inside paintEvent
+    bool quiet_ = false;           // programmatic change: no notifications
+    QEventLoop* loop_ = nullptr;
+    bool running_ = false;
+    bool ended_ = false;
+    int result_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,227 @@
+#include "platform/qt/qt_window_system.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPushButton>
+#include <QUrl>
+
+#include "platform/qt/qt_window.h"
+
+namespace platform {
+namespace {
+
+constexpr UINT kMbOkCancel = 0x1;
+constexpr UINT kMbYesNoCancel = 0x3;
+constexpr UINT kMbIconHand = 0x10;
+constexpr UINT kMbIconQuestion = 0x20;
+constexpr UINT kMbIconAsterisk = 0x40;
+constexpr UINT kOfnOverwritePrompt = 0x2;
+
+QString FromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+QtWindow* AsQt(port::Window* window) { return dynamic_cast<QtWindow*>(window); }
+
+QWidget* OwnerWidget(port::Window* owner) {
+    QtWindow* w = AsQt(owner);
+    return w ? w->Dialog() : nullptr;
+}
+
+// A desk telephone: handset on its cradle over a body with a keypad.
+QPixmap DrawTelephone(int size) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    const QColor body(0x2b, 0x5d, 0x9c);
+    const QColor dark(0x1a, 0x3a, 0x63);
+    // Body.
+    QPainterPath base;
+    base.moveTo(7, 13);
+    base.lineTo(25, 13);
+    base.lineTo(30, 29);
+    base.quadTo(30, 30.5, 28.5, 30.5);
+    base.lineTo(3.5, 30.5);
+    base.quadTo(2, 30.5, 2, 29);
+    base.closeSubpath();
+    p.setPen(QPen(dark, 1));
+    p.setBrush(body);
+    p.drawPath(base);
+    // Handset.
+    QPainterPath handset;
+    handset.moveTo(1.5, 9);
+    handset.quadTo(1.5, 3, 16, 3);
+    handset.quadTo(30.5, 3, 30.5, 9);
+    handset.lineTo(30.5, 11);
+    handset.quadTo(30.5, 12.5, 29, 12.5);
+    handset.lineTo(24, 12.5);
+    handset.quadTo(22.5, 12.5, 22.5, 11);
+    handset.lineTo(22.5, 9.5);
+    handset.quadTo(16, 8, 9.5, 9.5);
+    handset.lineTo(9.5, 11);
+    handset.quadTo(9.5, 12.5, 8, 12.5);
+    handset.lineTo(3, 12.5);
+    handset.quadTo(1.5, 12.5, 1.5, 11);
+    handset.closeSubpath();
+    p.setBrush(dark);
+    p.drawPath(handset);
+    // Keypad.
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            p.drawRoundedRect(QRectF(10.5 + col * 4, 16.5 + row * 4, 3, 2.6), 0.6, 0.6);
+    return pm;
+}
+
+QIcon TelephoneIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128}) icon.addPixmap(DrawTelephone(size));
+    return icon;
+}
+
+}  // namespace
+
+std::string ToQtFileFilter(std::string_view filter) {
+    // Pairs of name and pattern, ended by an empty name.
+    QStringList parts = FromUtf8(filter).split('|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString name = parts[i];
+        if (name.isEmpty()) break;
+        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        for (QString& pat : patterns) {
+            pat = pat.trimmed();
+            // "*.*" means every file on the original platform, dotted or not.
+            if (pat == "*.*") pat = "*";
+        }
+        out << QStringLiteral("%1 (%2)").arg(name, patterns.join(' '));
+    }
+    return out.join(QStringLiteral(";;")).toStdString();
+}
+
+QtWindowSystem::QtWindowSystem() = default;
+QtWindowSystem::~QtWindowSystem() = default;
+
+void QtWindowSystem::SetIconPath(int iconId, std::string path) { iconPaths_[iconId] = std::move(path); }
+
+QIcon QtWindowSystem::Icon(int iconId) const {
+    auto it = iconPaths_.find(iconId);
+    if (it != iconPaths_.end()) {
+        const QString path = QString::fromStdString(it->second);
+        if (QFileInfo::exists(path)) {
+            QIcon icon(path);
+            if (!icon.isNull()) return icon;
+        }
+    }
+    return TelephoneIcon();
+}
+
+std::unique_ptr<port::Window> QtWindowSystem::Create(const res::DialogTemplate& tmpl,
+                                                     port::Window* owner,
+                                                     port::WindowEvents& events) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+    return std::make_unique<QtWindow>(*this, tmpl, AsQt(owner), events);
+}
+
+int QtWindowSystem::RunModal(port::Window& window) {
+    QtWindow* w = AsQt(&window);
+    return w ? w->RunModal() : -1;
+}
+
+void QtWindowSystem::EndModal(port::Window& window, int result) {
+    if (QtWindow* w = AsQt(&window)) w->EndModal(result);
+}
+
+int QtWindowSystem::MessageBox(port::Window* owner, std::string_view text,
+                               std::string_view caption, UINT style) {
+    QMessageBox box(OwnerWidget(owner));
+    box.setWindowTitle(FromUtf8(caption));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(FromUtf8(text));
+    switch (style & MB_ICONMASK) {
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case kMbIconHand: box.setIcon(QMessageBox::Critical); break;
+    case kMbIconQuestion: box.setIcon(QMessageBox::Question); break;
+    case kMbIconAsterisk: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    switch (style & MB_TYPEMASK) {
+    case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    case kMbYesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    case kMbOkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        break;
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Ok: return IDOK;
+    default:
+        // Closed without a button: the box's escape answer.
+        switch (style & MB_TYPEMASK) {
+        case MB_YESNO: return IDNO;
+        case MB_OK: return IDOK;
+        default: return IDCANCEL;
+        }
+    }
+}
+
+std::optional<std::string> QtWindowSystem::FileDialog(port::Window* owner,
+                                                      const port::FileDialogRequest& request) {
+    QFileDialog dialog(OwnerWidget(owner));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (request.open) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!(request.flags & kOfnOverwritePrompt)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    const std::string filter = ToQtFileFilter(request.filter);
+    if (!filter.empty()) dialog.setNameFilters(QString::fromStdString(filter).split(";;"));
+    QString ext = FromUtf8(request.defaultExt);
+    while (ext.startsWith('*') || ext.startsWith('.')) ext.remove(0, 1);
+    if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return QFileInfo(files.first()).absoluteFilePath().toStdString();
+}
+
+int QtWindowSystem::SystemMetric(int index) const {
+    switch (index) {
+    case SM_CXICON:
+    case SM_CYICON:
+        return 32;
+    default:
+        return 0;
+    }
+}
+
+bool QtWindowSystem::OpenHelp(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+}  // namespace platform

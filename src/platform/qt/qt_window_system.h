@@ -1,0 +1,44 @@
+#pragma once
+// The window system on Qt 6 Widgets: real windows built from the dialog
+// template tables. A QApplication must exist before the first call.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "framework/ports.h"
+
+class QIcon;
+
+namespace platform {
+
+class QtWindowSystem : public port::WindowSystem {
+public:
+    QtWindowSystem();  // requires an existing QApplication
+    ~QtWindowSystem() override;
+
+    // Where an icon's picture lives on disk; without one a telephone is drawn.
+    void SetIconPath(int iconId, std::string path);
+    QIcon Icon(int iconId) const;
+
+    std::unique_ptr<port::Window> Create(const res::DialogTemplate& tmpl, port::Window* owner,
+                                         port::WindowEvents& events) override;
+    int RunModal(port::Window& window) override;
+    void EndModal(port::Window& window, int result) override;
+    int MessageBox(port::Window* owner, std::string_view text, std::string_view caption,
+                   UINT style) override;
+    std::optional<std::string> FileDialog(port::Window* owner,
+                                          const port::FileDialogRequest& request) override;
+    int SystemMetric(int index) const override;
+    bool OpenHelp(const std::string& path) override;
+
+private:
+    std::map<int, std::string> iconPaths_;
+};
+
+// "Name|pattern|Name|pattern||" as Qt's "Name (pattern);;Name (pattern)".
+std::string ToQtFileFilter(std::string_view filter);
+
+}  // namespace platform
