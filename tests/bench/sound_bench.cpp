@@ -42,9 +42,10 @@ void Report(const char* what, std::vector<double> v) {
 // so the figure is an upper bound on when the sample reached the sink.
 class MonitorRecorder {
 public:
-    explicit MonitorRecorder(const std::string& source) {
+    MonitorRecorder(const std::string& source, int latencyMs) {
         const std::string cmd = "exec parec -d '" + source +
-                                "' --raw --format=s16le --rate=22050 --channels=1 --latency-msec=5 2>/dev/null";
+                                "' --raw --format=s16le --rate=22050 --channels=1 --latency-msec=" +
+                                std::to_string(latencyMs) + " 2>/dev/null";
         pipe_ = popen(cmd.c_str(), "r");
         if (pipe_ != nullptr) reader_ = std::thread([this] { Run(); });
     }
@@ -122,18 +123,20 @@ private:
 
 int main(int argc, char** argv) {
     int plays = 50;
+    int monitorLatencyMs = 5;
     std::string device = "default", monitor;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--plays")) plays = std::max(1, std::atoi(argv[i + 1]));
         else if (!std::strcmp(argv[i], "--device")) device = argv[i + 1];
         else if (!std::strcmp(argv[i], "--monitor")) monitor = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--monitor-latency-ms")) monitorLatencyMs = std::atoi(argv[i + 1]);
     }
     const std::string symbols = "1234567890*#ABCD";
     auto clipOf = [&](int i) { return FindDtmfClip(ClipIdForSymbol(symbols[i % symbols.size()])); };
 
     std::unique_ptr<MonitorRecorder> recorder;
     if (!monitor.empty()) {
-        recorder = std::make_unique<MonitorRecorder>(monitor);
+        recorder = std::make_unique<MonitorRecorder>(monitor, monitorLatencyMs);
         if (!recorder->ok()) std::fprintf(stderr, "parec could not be started\n");
         // The null sink only takes up the recorder's small blocks after the
         // 2 s block it was rendering when the recorder connected.
@@ -141,7 +144,9 @@ int main(int argc, char** argv) {
     }
     const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); };
 
-    std::printf("device %s, %d plays per series, clip 100 ms\n", device.c_str(), plays);
+    std::printf("device %s, %d plays per series, clip 100 ms", device.c_str(), plays);
+    if (recorder) std::printf(", monitor %s in %d ms blocks", monitor.c_str(), monitorLatencyMs);
+    std::printf("\n");
     std::vector<double> firstOpen, kept, keptLatency, reopened, reopenedLatency;
 
     {
@@ -182,6 +187,19 @@ int main(int argc, char** argv) {
         backToBack = Ms(Clock::now() - t0) - 1000.0;
     }
 
+    // The same calls on ALSA's null device, which plays in no time: what the
+    // output itself costs, without the sound server.
+    std::vector<double> nullDevice;
+    {
+        platform::AlsaSoundOutput out("null");
+        for (int i = 0; i < 1 + 4 * plays; ++i) {
+            const auto clip = clipOf(i);
+            const Clock::time_point t0 = Clock::now();
+            out.PlayWave(clip.data(), clip.size());
+            if (i > 0) nullDevice.push_back(Ms(Clock::now() - t0));
+        }
+    }
+
     std::printf("first play (opens the device): %.2f ms beyond the clip", firstOpen[0]);
     if (firstOpen.size() > 1) std::printf(", first sample after %.2f ms", firstOpen[1]);
     std::printf("\n");
@@ -191,6 +209,7 @@ int main(int argc, char** argv) {
         Report("call to first sample at monitor, kept open", keptLatency);
         Report("call to first sample at monitor, reopened", reopenedLatency);
     }
+    Report("whole call on the null device (own cost)", nullDevice);
     std::printf("10 plays back to back: %.2f ms beyond 1000 ms\n", backToBack);
 
     if (recorder) {

@@ -7,6 +7,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 plays=${1:-50}
+block=${2:-5}
 work=$(mktemp -d /tmp/vantrel-sound-bench-XXXXXX)
 export XDG_RUNTIME_DIR=$work/run HOME=$work/home
 mkdir -p "$XDG_RUNTIME_DIR" "$HOME"
@@ -29,4 +30,4 @@ pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --use-pid-file
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 
 printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' > "$HOME/.asoundrc"
-"$work/sound_bench" --plays "$plays" --monitor bench.monitor
+"$work/sound_bench" --plays "$plays" --monitor bench.monitor --monitor-latency-ms "$block"
