@@ -741,7 +741,6 @@ int QtWindow::RunModal() {
         loop_ = nullptr;
     }
     if (dialog_) dialog_->hide();
-    if (owner) owner->activateWindow();
     running_ = false;
     ended_ = false;
     return result_;

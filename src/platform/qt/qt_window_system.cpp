@@ -133,7 +133,23 @@ std::unique_ptr<port::Window> QtWindowSystem::Create(const res::DialogTemplate& 
 
 int QtWindowSystem::RunModal(port::Window& window) {
     QtWindow* w = AsQt(&window);
-    return w ? w->RunModal() : -1;
+    if (!w) return -1;
+    running_.push_back(w);
+    const int result = w->RunModal();
+    running_.pop_back();
+    Reactivate(w->Dialog() ? w->Dialog()->parentWidget() : nullptr);
+    return result;
+}
+
+// Gives the keyboard back to the innermost modal window once a box above it
+// has closed, whichever window the box named as its owner. A window manager
+// would do it, but without one the keys would go nowhere.
+void QtWindowSystem::Reactivate(QWidget* owner) const {
+    QWidget* target = nullptr;
+    for (auto it = running_.rbegin(); it != running_.rend() && !target; ++it)
+        if ((*it)->Dialog() && (*it)->Dialog()->isVisible()) target = (*it)->Dialog();
+    if (!target && owner) target = owner->window();
+    if (target && target->isVisible()) target->activateWindow();
 }
 
 void QtWindowSystem::EndModal(port::Window& window, int result) {
@@ -172,6 +188,7 @@ int QtWindowSystem::MessageBox(port::Window* owner, std::string_view text,
         break;
     }
     box.exec();
+    Reactivate(OwnerWidget(owner));
     switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Yes: return IDYES;
     case QMessageBox::No: return IDNO;
@@ -204,7 +221,9 @@ std::optional<std::string> QtWindowSystem::FileDialog(port::Window* owner,
     QString ext = FromUtf8(request.defaultExt);
     while (ext.startsWith('*') || ext.startsWith('.')) ext.remove(0, 1);
     if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const int answer = dialog.exec();
+    Reactivate(OwnerWidget(owner));
+    if (answer != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
     return QFileInfo(files.first()).absoluteFilePath().toStdString();

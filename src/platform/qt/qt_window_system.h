@@ -7,12 +7,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framework/ports.h"
 
 class QIcon;
+class QWidget;
 
 namespace platform {
+
+class QtWindow;
 
 class QtWindowSystem : public port::WindowSystem {
 public:
@@ -35,7 +39,10 @@ public:
     bool OpenHelp(const std::string& path) override;
 
 private:
+    void Reactivate(QWidget* owner) const;
+
     std::map<int, std::string> iconPaths_;
+    std::vector<QtWindow*> running_;  // modal runs, innermost last
 };
 
 // "Name|pattern|Name|pattern||" as Qt's "Name (pattern);;Name (pattern)".

@@ -302,6 +302,15 @@ TEST_F(QtWindowTest, ModalRunsEndWithTheirResultsAndNest) {
         QTimer::singleShot(0, [&] {
             EXPECT_TRUE(inner->Dialog()->isVisible());
             EXPECT_TRUE(outer->Dialog()->isVisible());
+            // A box over it, even one that names the dialer as owner, hands
+            // the keyboard back to the options window when it closes.
+            QTimer::singleShot(50, [] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    box->button(QMessageBox::Ok)->click();
+            });
+            ws.MessageBox(outer.get(), "text", "caption", MB_OK);
+            QApplication::processEvents();
+            EXPECT_EQ(QApplication::activeWindow(), inner->Dialog());
             ws.EndModal(*inner, 7);
         });
         innerResult = ws.RunModal(*inner);
