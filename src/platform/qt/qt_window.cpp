@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -184,7 +185,10 @@ bool DialogWidget::eventFilter(QObject* watched, QEvent* event) {
         if (slider && !key->isAutoRepeat() && IsSliderKey(key->key()))
             window_.SendScroll(SB_ENDSCROLL, slider->value());
     }
-    if (event->type() == QEvent::MouseButtonRelease) {
+    const bool wheel = event->type() == QEvent::Wheel;
+    const bool leftRelease = event->type() == QEvent::MouseButtonRelease &&
+                             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    if (wheel || leftRelease) {
         if (auto* slider = qobject_cast<QSlider*>(watched)) {
             // The release is processed first: a drag ends with the final position.
             QPointer<QSlider> guard(slider);
@@ -423,11 +427,16 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& c, size_t index, QBut
             controls_[index].scrollActionPending = true;
         });
         QObject::connect(s, &QAbstractSlider::valueChanged, dialog_, [this, index, s](int value) {
-            if (quiet_) return;
             ControlEntry& entry = controls_[index];
-            const UINT code = entry.scrollActionPending ? entry.pendingScrollCode
-                              : s->isSliderDown()      ? SB_THUMBTRACK
-                                                       : SB_THUMBPOSITION;
+            const int previous = entry.lastValue;
+            entry.lastValue = value;
+            if (quiet_) return;
+            UINT code = entry.scrollActionPending ? entry.pendingScrollCode
+                        : s->isSliderDown()      ? SB_THUMBTRACK
+                                                 : SB_THUMBPOSITION;
+            // The wheel moves by lines, not by dragging the thumb.
+            if (code == SB_THUMBTRACK && !s->isSliderDown())
+                code = value > previous ? SB_LINEDOWN : SB_LINEUP;
             entry.scrollActionPending = false;
             SendScroll(code, value);
         });
@@ -581,14 +590,16 @@ int QtWindow::FocusId() const {
     // The window's own record of its focused control: it stays right while
     // another window (a message box) is in front.
     QWidget* focus = dialog_->focusWidget();
-    if (!focus || !focus->isVisible()) return 0;
+    if (!focus || !focus->isVisibleTo(dialog_)) return 0;
     return IdOf(focus);
 }
 
 void QtWindow::SetFocus(int id) {
     ControlEntry* e = Entry(id);
     if (!e || e->widget->focusPolicy() == Qt::NoFocus || !e->widget->isEnabled()) return;
-    if (!(e->style & WS_VISIBLE) || e->widget->isHidden()) return;
+    // Before the window is first shown every child counts as hidden; only
+    // controls hidden in their own right refuse the focus.
+    if (!(e->style & WS_VISIBLE) || !e->widget->isVisibleTo(dialog_)) return;
     e->widget->setFocus(Qt::OtherFocusReason);
 }
 

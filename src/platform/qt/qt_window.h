@@ -107,6 +107,7 @@ private:
         QButtonGroup* group = nullptr;  // radio buttons only
         UINT pendingScrollCode = SB_THUMBTRACK;
         bool scrollActionPending = false;
+        int lastValue = 0;
     };
     struct MenuItem {
         bool separator;

@@ -21,6 +21,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <functional>
 #include <string>
@@ -417,10 +418,17 @@ TEST_F(QtWindowTest, LimitTextRefusesBytesBeyondTheLimit) {
     w->SetText(1076, std::string(40, 'x'));
     EXPECT_EQ(w->Text(1076).size(), 40u);
     EXPECT_EQ(w->FocusId(), 1076);
-    // The first tab stop of the options window is the first edit.
+    // The first tab stop of the options window is the first edit, unless the
+    // program puts the focus elsewhere before the window shows.
     auto again = Make(res::IDD_OPTION, events);
     Show(*again);
     EXPECT_EQ(again->FocusId(), 1022);
+    auto placed = Make(res::IDD_OPTION, events);
+    placed->SetFocus(1077);
+    EXPECT_EQ(placed->FocusId(), 1077);
+    Show(*placed);
+    EXPECT_EQ(placed->FocusId(), 1077);
+    EXPECT_EQ(QApplication::focusWidget(), placed->Control(1077));
 }
 
 TEST_F(QtWindowTest, SystemMenuListsTheStandardItemsThenTheAppendedOnes) {
@@ -522,6 +530,17 @@ TEST_F(QtWindowTest, SliderReportsUserChangesOnlyWithTopAtZero) {
     ASSERT_FALSE(events.scrolls.empty());
     EXPECT_EQ(events.scrolls.front(), P(SB_PAGEDOWN, 5));
     EXPECT_EQ(events.scrolls.back().first, SB_ENDSCROLL);
+
+    // Turning the wheel towards the user moves down the list by lines.
+    events.scrolls.clear();
+    QWheelEvent wheel(QPointF(low), QPointF(s->mapToGlobal(low)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(s, &wheel);
+    QApplication::processEvents();
+    ASSERT_EQ(events.scrolls.size(), 2u);
+    EXPECT_EQ(events.scrolls[0].first, SB_LINEDOWN);
+    EXPECT_GT(events.scrolls[0].second, 5);
+    EXPECT_EQ(events.scrolls[1], P(SB_ENDSCROLL, w->SliderPos(1091)));
     EXPECT_TRUE(events.commands.empty());
 }
 
