@@ -208,9 +208,10 @@ void DialogWidget::keyPressEvent(QKeyEvent* event) {
 }
 
 void DialogWidget::closeEvent(QCloseEvent* event) {
-    // The window closes only when the program ends its modal run.
+    // The window closes only when the program ends its modal run; a request
+    // to close a window that is not running (the session ending) is ignored.
     event->ignore();
-    window_.events_.OnSysCommandEvent(SC_CLOSE, 0);
+    if (window_.running_) window_.events_.OnSysCommandEvent(SC_CLOSE, 0);
 }
 
 void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {

@@ -110,18 +110,21 @@ std::string ToQtFileFilter(std::string_view filter) {
 QtWindowSystem::QtWindowSystem() = default;
 QtWindowSystem::~QtWindowSystem() = default;
 
-void QtWindowSystem::SetIconPath(int iconId, std::string path) { iconPaths_[iconId] = std::move(path); }
+void QtWindowSystem::SetIconPath(int iconId, std::string path) {
+    iconPaths_[iconId] = std::move(path);
+    icons_.erase(iconId);
+}
 
 QIcon QtWindowSystem::Icon(int iconId) const {
-    auto it = iconPaths_.find(iconId);
-    if (it != iconPaths_.end()) {
+    if (auto cached = icons_.find(iconId); cached != icons_.end()) return cached->second;
+    QIcon icon;
+    if (auto it = iconPaths_.find(iconId); it != iconPaths_.end()) {
         const QString path = QString::fromStdString(it->second);
-        if (QFileInfo::exists(path)) {
-            QIcon icon(path);
-            if (!icon.isNull()) return icon;
-        }
+        if (QFileInfo::exists(path)) icon = QIcon(path);
     }
-    return TelephoneIcon();
+    if (icon.isNull()) icon = TelephoneIcon();
+    icons_[iconId] = icon;
+    return icon;
 }
 
 std::unique_ptr<port::Window> QtWindowSystem::Create(const res::DialogTemplate& tmpl,

@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include <QIcon>
+
 #include "framework/ports.h"
 
-class QIcon;
 class QWidget;
 
 namespace platform {
@@ -42,6 +43,7 @@ private:
     void Reactivate(QWidget* owner) const;
 
     std::map<int, std::string> iconPaths_;
+    mutable std::map<int, QIcon> icons_;
     std::vector<QtWindow*> running_;  // modal runs, innermost last
 };
 

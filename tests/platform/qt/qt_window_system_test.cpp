@@ -57,6 +57,7 @@ struct Recorder : port::WindowEvents {
     std::vector<std::pair<UINT, int>> scrolls;
     std::function<void(int)> onCommand;
     std::function<void(UINT)> onSysCommand;
+    std::function<void()> onPaint;
 
     void OnCommandEvent(int id, UINT code) override {
         commands.emplace_back(id, code);
@@ -68,7 +69,9 @@ struct Recorder : port::WindowEvents {
         if (onSysCommand) onSysCommand(cmd);
     }
     void OnVScrollEvent(UINT code, int pos) override { scrolls.emplace_back(code, pos); }
-    void OnPaintEvent() override {}
+    void OnPaintEvent() override {
+        if (onPaint) onPaint();
+    }
 };
 
 void SendKey(QWidget* target, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
@@ -262,12 +265,19 @@ TEST_F(QtWindowTest, KeysAndCloseRequestsBecomeCommandsAndTheWindowStaysOpen) {
     EXPECT_EQ(focusAtClick, 1024);
     events.onCommand = nullptr;
 
-    EXPECT_TRUE(events.sysCommands.empty());
+    // A close request reaches a running window as the system command Close
+    // and closes nothing by itself; a window that is not running ignores it.
     EXPECT_FALSE(w->Dialog()->close());
-    EXPECT_TRUE(w->Dialog()->isVisible());
-    SendKey(Focus(*w), Qt::Key_F4, Qt::AltModifier);
+    EXPECT_TRUE(events.sysCommands.empty());
+    QTimer::singleShot(0, [&] {
+        EXPECT_FALSE(w->Dialog()->close());
+        EXPECT_TRUE(w->Dialog()->isVisible());
+        SendKey(Focus(*w), Qt::Key_F4, Qt::AltModifier);
+        EXPECT_TRUE(w->Dialog()->isVisible());
+        ws.EndModal(*w, 3);
+    });
+    EXPECT_EQ(ws.RunModal(*w), 3);
     EXPECT_EQ(events.sysCommands, (std::vector<UINT>{SC_CLOSE, SC_CLOSE}));
-    EXPECT_TRUE(w->Dialog()->isVisible());
 
     const size_t before = events.commands.size();
     w->DefaultSysCommand(SC_CLOSE | 0x2, 0);  // the low bits are the platform's own
@@ -276,7 +286,6 @@ TEST_F(QtWindowTest, KeysAndCloseRequestsBecomeCommandsAndTheWindowStaysOpen) {
     w->DefaultSysCommand(SC_MOVE, 0);
     w->DefaultSysCommand(16, 0);
     EXPECT_EQ(events.commands.size(), before + 1);
-    EXPECT_TRUE(w->Dialog()->isVisible());
 }
 
 TEST_F(QtWindowTest, ModalRunsEndWithTheirResultsAndNest) {
@@ -584,6 +593,35 @@ TEST_F(QtWindowTest, FileDialogConvertsTheFilterAndAddsTheDefaultExtension) {
     EXPECT_FALSE(ws.FileDialog(nullptr, open).has_value());
     EXPECT_EQ(ws.SystemMetric(SM_CXICON), 32);
     EXPECT_EQ(ws.SystemMetric(SM_CYICON), 32);
+}
+
+TEST_F(QtWindowTest, IconsAreDrawnOnlyWhilePainting) {
+    Recorder events;
+    auto about = Make(res::IDD_ABOUTBOX, events);
+    // The about box's picture control shows the program icon at icon size.
+    QLabel* picture = nullptr;
+    for (QObject* o : about->Dialog()->children())
+        if (auto* l = qobject_cast<QLabel*>(o); l && !l->pixmap().isNull()) picture = l;
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->size(), QSize(32, 32));
+
+    about->DrawIcon(0, 0, res::IDR_MAINFRAME);  // outside painting: nothing happens
+    const QColor face = about->Dialog()->palette().color(QPalette::Window);
+    events.onPaint = [&] {
+        about->EraseIconBackground();
+        about->DrawIcon(100, 20, res::IDR_MAINFRAME);
+    };
+    const QImage shot = about->Dialog()->grab().toImage();
+    int changed = 0;
+    for (int y = 20; y < 52; ++y)
+        for (int x = 100; x < 132; ++x)
+            if (shot.pixelColor(x, y) != face) ++changed;
+    EXPECT_GT(changed, 100);
+    EXPECT_EQ(shot.pixelColor(99, 60), face);
+    const port::Rect client = about->ClientRect();
+    EXPECT_EQ(client.Width(), about->Dialog()->width());
+    EXPECT_EQ(client.Height(), about->Dialog()->height());
+    EXPECT_FALSE(about->IsIconic());
 }
 
 }  // namespace
