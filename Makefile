@@ -5,6 +5,7 @@ TEST_DIR := build/test
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ_DIR := build/fuzz
+FUZZ_FS := src/platform/posix/file_system_posix.cpp src/platform/posix/fd_io.cpp
 
 .PHONY: run test build deps install deb fuzz clean
 
@@ -38,9 +39,9 @@ deb: deps
 fuzz: deps
 	mkdir -p $(FUZZ_DIR)
 	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
-	  tests/fuzz/list_file_fuzz.cpp src/dial_list/list_file.cpp -o $(FUZZ_DIR)/list_file_fuzz
+	  tests/fuzz/list_file_fuzz.cpp src/dial_list/list_file.cpp $(FUZZ_FS) -o $(FUZZ_DIR)/list_file_fuzz
 	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
-	  tests/fuzz/profile_fuzz.cpp src/framework/profile_store.cpp -o $(FUZZ_DIR)/profile_fuzz
+	  tests/fuzz/profile_fuzz.cpp src/framework/profile_store.cpp $(FUZZ_FS) -o $(FUZZ_DIR)/profile_fuzz
 	mkdir -p $(FUZZ_DIR)/list_corpus $(FUZZ_DIR)/profile_corpus
 	cd $(FUZZ_DIR) && ./list_file_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=52000 \
 	  -print_final_stats=1 list_corpus

@@ -1,19 +1,10 @@
 #include "framework/profile_store.h"
 
-#include <atomic>
-#include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <unistd.h>
+#include "framework/file_system.h"
 
 namespace fw {
 
@@ -124,184 +115,6 @@ void AppendTerminated(std::string& out, std::string_view text, const Line& line,
     if (!terminated) out.append(line.end > line.contentEnd ? std::string_view("\n") : eol);
 }
 
-// ---------------------------------------------------------------------------
-// Files
-
-// Retries a call interrupted by a signal.
-template <typename F>
-auto Retry(F f) {
-    decltype(f()) r;
-    do {
-        r = f();
-    } while (r == -1 && errno == EINTR);
-    return r;
-}
-
-std::string DirName(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// The file a write has to replace: the path itself, or the end of the chain of
-// symbolic links it starts (which need not exist yet). Renaming over the link
-// would turn it into a plain file and leave its target stale.
-bool ResolveTarget(const std::string& path, std::string& target) {
-    std::string current = path;
-    for (int depth = 0; depth < 40; ++depth) {
-        struct stat st;
-        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            target = current;
-            return true;
-        }
-        std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
-        ssize_t n = readlink(current.c_str(), link.data(), link.size());
-        if (n < 0 || static_cast<size_t>(n) >= link.size()) return false;
-        link.resize(static_cast<size_t>(n));
-        if (link.empty()) return false;
-        current = (link.front() == '/') ? link : DirName(current) + "/" + link;
-    }
-    return false;  // a loop, or a chain too long to be meant
-}
-
-bool MakeDirs(const std::string& dir) {
-    struct stat st;
-    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    if (errno != ENOENT) return false;
-    std::string parent = DirName(dir);
-    if (parent != dir && !MakeDirs(parent)) return false;
-    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-enum class ReadResult { Ok, Missing, Failed };
-
-ReadResult ReadFile(const std::string& path, std::string& out, struct stat& st) {
-    out.clear();
-    int fd = Retry([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC); });
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return ReadResult::Failed;
-    }
-    char buf[65536];
-    for (;;) {
-        ssize_t n = Retry([&] { return read(fd, buf, sizeof buf); });
-        if (n < 0) {
-            close(fd);
-            return ReadResult::Failed;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<size_t>(n));
-    }
-    close(fd);
-    return ReadResult::Ok;
-}
-
-// Holds a lock on "<target>.lock" for its lifetime. The lock lives on a file
-// of its own because the profile's inode changes at every write.
-class LockFile {
-public:
-    LockFile(const std::string& target, bool exclusive) {
-        fd_ = Retry([&] {
-            return open((target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        });
-        if (fd_ < 0) return;
-        if (Retry([&] { return flock(fd_, exclusive ? LOCK_EX : LOCK_SH); }) != 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~LockFile() {
-        if (fd_ >= 0) close(fd_);  // closing releases the lock
-    }
-    LockFile(const LockFile&) = delete;
-    LockFile& operator=(const LockFile&) = delete;
-    bool Held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
-
-// A file size limit would otherwise kill the process with SIGXFSZ in the middle
-// of the write; ignored, the write fails with EFBIG and the old profile stays.
-class IgnoreFileSizeSignal {
-public:
-    IgnoreFileSizeSignal() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        saved_ = sigaction(SIGXFSZ, &ignore, &old_) == 0;
-    }
-    ~IgnoreFileSizeSignal() {
-        if (saved_) sigaction(SIGXFSZ, &old_, nullptr);
-    }
-    IgnoreFileSizeSignal(const IgnoreFileSizeSignal&) = delete;
-    IgnoreFileSizeSignal& operator=(const IgnoreFileSizeSignal&) = delete;
-
-private:
-    struct sigaction old_ {};
-    bool saved_ = false;
-};
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = Retry([&] { return write(fd, data.data(), data.size()); });
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// Writes the contents to a new file beside the target and renames it over the
-// target. On failure the target is untouched and the new file removed.
-bool ReplaceFile(const std::string& target, std::string_view contents, const struct stat* old) {
-    static std::atomic<unsigned> counter{0};
-    std::string dir = DirName(target);
-    std::string base = target.substr(target.rfind('/') + 1);
-
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = dir + "/." + base + ".tmp." + std::to_string(getpid()) + "." +
-              std::to_string(counter.fetch_add(1));
-        // 0666 lets the umask decide for a new profile, as for any new file.
-        fd = Retry([&] { return open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    bool ok = true;
-    if (old != nullptr) {
-        // Best effort for the owner (only root may give a file away); the mode
-        // must match, or a private profile could become readable to others.
-        if (old->st_uid != geteuid() || old->st_gid != getegid()) {
-            (void)fchown(fd, old->st_uid, old->st_gid);
-        }
-        ok = fchmod(fd, old->st_mode & 07777) == 0;
-    }
-    {
-        IgnoreFileSizeSignal guard;
-        ok = ok && WriteAll(fd, contents);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable; the data already is, so a failure here
-    // cannot leave a partial profile and is not reported.
-    int dfd = Retry([&] { return open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-    if (dfd >= 0) {
-        (void)fsync(dfd);
-        close(dfd);
-    }
-    return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -405,20 +218,25 @@ int ParseProfileInt(std::string_view value) {
 
 namespace {
 
+// The lock lives on a file of its own because the profile itself is replaced,
+// not rewritten, at every write.
+std::string LockPathFor(const std::string& target) { return target + ".lock"; }
+
 std::optional<std::string> ReadKey(const std::string& path, std::string_view section,
                                    std::string_view key) {
     std::string target;
-    if (!ResolveTarget(path, target)) return std::nullopt;
-    std::string contents;
-    struct stat st {};
+    if (!fsys::ResolveLinks(path, target)) return std::nullopt;
     // No lock file is made for a profile that does not exist (yet).
-    if (lstat(target.c_str(), &st) != 0) return std::nullopt;
+    if (!fsys::Exists(target)) return std::nullopt;
+    std::string contents;
     {
         // Renames make every read see a whole file anyway; the shared lock
         // keeps a read from interleaving with a writer's read-modify-write.
         // A profile in a place where no lock file can be made is read unlocked.
-        LockFile lock(target, false);
-        if (ReadFile(target, contents, st) != ReadResult::Ok) return std::nullopt;
+        fsys::FileLock lock(LockPathFor(target), false);
+        if (fsys::ReadFile(target, contents, SIZE_MAX, true) != fsys::ReadStatus::Ok) {
+            return std::nullopt;
+        }
     }
     return IniLookup(contents, section, key);
 }
@@ -444,20 +262,19 @@ bool ProfileStore::WriteString(std::string_view section, std::string_view key,
                                std::string_view value) {
     if (!IniNamesStorable(section, key)) return false;
     std::string target;
-    if (!ResolveTarget(path_, target)) return false;
-    if (!MakeDirs(DirName(target))) return false;
+    if (!fsys::ResolveLinks(path_, target)) return false;
+    if (!fsys::MakeDirectories(fsys::ParentDirectory(target))) return false;
 
-    LockFile lock(target, true);
+    fsys::FileLock lock(LockPathFor(target), true);
     if (!lock.Held()) return false;
 
     std::string contents;
-    struct stat old {};
-    ReadResult r = ReadFile(target, contents, old);
-    if (r == ReadResult::Failed) return false;  // never overwrite what could not be read
+    const fsys::ReadStatus r = fsys::ReadFile(target, contents, SIZE_MAX, true);
+    if (r == fsys::ReadStatus::Failed) return false;  // never overwrite what could not be read
 
     std::string updated = IniSet(contents, section, key, value);
-    if (r == ReadResult::Ok && updated == contents) return true;
-    return ReplaceFile(target, updated, r == ReadResult::Ok ? &old : nullptr);
+    if (r == fsys::ReadStatus::Ok && updated == contents) return true;
+    return fsys::ReplaceFile(target, updated);
 }
 
 bool ProfileStore::WriteInt(std::string_view section, std::string_view key, int value) {
@@ -465,29 +282,9 @@ bool ProfileStore::WriteInt(std::string_view section, std::string_view key, int 
 }
 
 std::string DefaultProfilePath(std::string_view programName) {
-    size_t slash = programName.rfind('/');
-    if (slash != std::string_view::npos) programName.remove_prefix(slash + 1);
-    std::string file = std::string(programName.empty() ? "vantrel" : programName) + ".ini";
-
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/" + file;
-
-    std::string home;
-    const char* envHome = std::getenv("HOME");
-    if (envHome != nullptr && envHome[0] != '\0') {
-        home = envHome;
-    } else {
-        struct passwd pw {};
-        struct passwd* found = nullptr;
-        std::vector<char> buf(16384);
-        if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
-            found->pw_dir != nullptr) {
-            home = found->pw_dir;
-        }
-    }
-    if (home.empty()) home = ".";
-    if (home.size() > 1 && home.back() == '/') home.pop_back();
-    return (home == "/" ? "" : home) + "/.config/" + file;
+    std::string name = fsys::BaseName(programName);
+    if (name.empty()) name = "vantrel";
+    return fsys::JoinPath(fsys::UserConfigDirectory(), name + ".ini");
 }
 
 }  // namespace fw

@@ -67,6 +67,7 @@ int ParseProfileInt(std::string_view value);
 // renamed over the profile: whatever fails (full disk, file size limit, a
 // crash), the profile is either the old one or the new one, never a part.
 // When the path is a symbolic link, the file it points to is the one replaced.
+// A write-protected profile is not written.
 class ProfileStore {
 public:
     explicit ProfileStore(std::string path);
@@ -88,9 +89,9 @@ private:
     std::string path_;
 };
 
-// $XDG_CONFIG_HOME/<program>.ini, or ~/.config/<program>.ini when that is not
-// set to an absolute path. HOME comes from the environment, else from the user
-// database. The program name may be a path; its last component is used.
+// <program>.ini in the user's settings folder (fsys::UserConfigDirectory):
+// $XDG_CONFIG_HOME, else ~/.config on POSIX; %APPDATA% on Windows. The
+// program name may be a path; its last component is used.
 std::string DefaultProfilePath(std::string_view programName);
 
 }  // namespace fw

@@ -1,7 +1,6 @@
 #include "platform/posix/serial_ports.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -11,9 +10,11 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/posix/fd_io.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = posix_io::Clock;
 
 // A device that stops accepting bytes (hardware handshake held off, nobody
 // reading a pty) fails the line after this long instead of freezing the window.
@@ -26,41 +27,12 @@ bool IsPortName(std::string_view name) {
     return name == "COM1" || name == "COM2" || name == "COM3" || name == "COM4";
 }
 
-int MillisecondsUntil(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
 bool SetTermios(int fd, const termios& settings) {
     while (tcsetattr(fd, TCSANOW, &settings) != 0) {
         if (errno != EINTR) return false;
     }
     return true;
 }
-
-// Signals a write to a device can raise, which must fail the line rather than
-// stop the program: SIGPIPE when the reader of a FIFO has gone, SIGTTOU when
-// the device is the terminal of a program running in the background.
-class ScopedIgnoreSignal {
-public:
-    explicit ScopedIgnoreSignal(int sig) : sig_(sig) {
-        struct sigaction ignore = {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        active_ = sigaction(sig_, &ignore, &old_) == 0;
-    }
-    ~ScopedIgnoreSignal() {
-        if (active_) sigaction(sig_, &old_, nullptr);
-    }
-    ScopedIgnoreSignal(const ScopedIgnoreSignal&) = delete;
-    ScopedIgnoreSignal& operator=(const ScopedIgnoreSignal&) = delete;
-
-private:
-    int sig_;
-    bool active_ = false;
-    struct sigaction old_ = {};
-};
 
 class PosixSerialLine : public port::SerialLine {
 public:
@@ -75,8 +47,11 @@ public:
     PosixSerialLine& operator=(const PosixSerialLine&) = delete;
 
     bool Write(std::string_view bytes) override {
-        ScopedIgnoreSignal ignoreSigpipe(SIGPIPE);
-        ScopedIgnoreSignal ignoreSigttou(SIGTTOU);
+        // A write can raise SIGPIPE when the reader of a FIFO has gone and
+        // SIGTTOU when the device is the terminal of a background program;
+        // either must fail the line rather than stop the program.
+        posix_io::ScopedIgnoreSignal ignoreSigpipe(SIGPIPE);
+        posix_io::ScopedIgnoreSignal ignoreSigttou(SIGTTOU);
 
         // The terminal driver would otherwise turn each LF into CR LF on the way out.
         termios saved = {};
@@ -88,7 +63,9 @@ public:
             restore = true;
         }
 
-        const bool ok = WriteAll(bytes);
+        // The descriptor is non-blocking, so a stalled device is waited for
+        // in poll(), where the wait can be bounded.
+        const bool ok = posix_io::WriteAll(fd_, bytes, Clock::now() + kWriteTimeout);
 
         // Output processing happens as bytes enter the driver, so the queued
         // bytes are already final and the user's settings can come back now.
@@ -97,28 +74,6 @@ public:
     }
 
 private:
-    // The descriptor stays non-blocking: waiting is done in poll(), where it
-    // can be bounded.
-    bool WriteAll(std::string_view bytes) {
-        const Clock::time_point deadline = Clock::now() + kWriteTimeout;
-        while (!bytes.empty()) {
-            const ssize_t written = write(fd_, bytes.data(), bytes.size());
-            if (written > 0) {
-                bytes.remove_prefix(static_cast<size_t>(written));
-                continue;
-            }
-            if (written < 0 && errno == EINTR) continue;
-            if (written == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
-
-            pollfd ready = {fd_, POLLOUT, 0};
-            const int polled = poll(&ready, 1, MillisecondsUntil(deadline));
-            if (polled < 0 && errno == EINTR) continue;
-            if (polled <= 0) return false;  // timed out or failed
-            if (!(ready.revents & POLLOUT)) return false;  // hung up or in error
-        }
-        return true;
-    }
-
     void DrainBriefly() {
         const Clock::time_point deadline = Clock::now() + kDrainTimeout;
         for (;;) {
