@@ -1,0 +1,19 @@
+#pragma once
+// Dialog templates for the Win32 dialog manager, built in memory from the
+// program's template tables, so the platform lays the windows out itself in
+// its own dialog units and font.
+
+#include <cstdint>
+#include <vector>
+
+#include "resources/dialog_template.h"
+
+namespace platform {
+
+// A DLGTEMPLATEEX with its items, ready for CreateDialogIndirectParamW (whose
+// argument must be DWORD-aligned, hence the element type). The window itself
+// is created hidden whatever the table says: it is shown when its modal run
+// starts, after the program has initialised it.
+std::vector<uint32_t> BuildDialogTemplate(const res::DialogTemplate& tmpl);
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+#include "platform/win32/win32_sound.h"
+
+#include <cstring>
+
+#include <windows.h>
+#include <mmsystem.h>
+
+namespace platform {
+
+bool IsWholeWaveImage(const uint8_t* data, size_t size) {
+    constexpr size_t kRiffHeader = 12;
+    if (!data || size < kRiffHeader) return false;
+    if (std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) return false;
+    const uint32_t riffSize = uint32_t(data[4]) | uint32_t(data[5]) << 8 |
+                              uint32_t(data[6]) << 16 | uint32_t(data[7]) << 24;
+    return riffSize >= 4 && size - 8 >= riffSize;
+}
+
+void Win32SoundOutput::PlayWave(const uint8_t* data, size_t size) {
+    if (!IsWholeWaveImage(data, size)) return;
+    // Without SND_ASYNC the call returns when the sound has finished.
+    sndPlaySoundW(reinterpret_cast<LPCWSTR>(data), SND_MEMORY | SND_NODEFAULT);
+}
+
+bool Win32ResourceClips::Play(UINT id, port::SoundOutput& out) {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id & 0xFFFF), L"SOUND");
+    if (!found) return false;
+    const HGLOBAL loaded = LoadResource(module, found);
+    if (!loaded) return false;
+    const void* image = LockResource(loaded);
+    const DWORD size = SizeofResource(module, found);
+    if (image) out.PlayWave(static_cast<const uint8_t*>(image), size);
+    FreeResource(loaded);  // nothing to release on Win32, kept for the pairing
+    return image != nullptr;
+}
+
+}  // namespace platform

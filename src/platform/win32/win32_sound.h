@@ -1,0 +1,33 @@
+#pragma once
+// Sound on Windows: WAVE images played synchronously by the multimedia
+// system, and the tone clips carried as resources of the program's image.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "framework/ports.h"
+
+namespace platform {
+
+// Plays a WAVE image from memory and returns when it has been heard; the
+// system's default sound never stands in for an image it cannot play.
+class Win32SoundOutput : public port::SoundOutput {
+public:
+    void PlayWave(const uint8_t* data, size_t size) override;
+};
+
+// The tone clips as resources of type "SOUND" in the program's own image.
+// Each play looks its clip up, loads and locks it, hands it to the sound
+// output and frees it again; nothing is kept between plays.
+class Win32ResourceClips {
+public:
+    // False, having played nothing, when the image carries no such clip or it
+    // cannot be loaded. Only the low 16 bits of id name the resource.
+    bool Play(UINT id, port::SoundOutput& out);
+};
+
+// Whether `size` bytes at `data` hold a whole RIFF WAVE image: the sound
+// system reads as far as the image's own header says, so a short one is refused.
+bool IsWholeWaveImage(const uint8_t* data, size_t size);
+
+}  // namespace platform

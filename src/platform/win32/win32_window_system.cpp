@@ -1,0 +1,397 @@
+#include "platform/win32/win32_window_system.h"
+#include "platform/win32/win32_window.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include "platform/win32/win32_dialog_template.h"
+#include "platform/win32/win32_text.h"
+
+namespace platform {
+namespace {
+
+// Room for any path the file dialogs can give back.
+constexpr DWORD kPathBufferChars = 32768;
+
+Win32Window* AsWin32(port::Window* window) { return dynamic_cast<Win32Window*>(window); }
+
+HWND HandleOf(port::Window* window) {
+    Win32Window* w = AsWin32(window);
+    return w ? w->Handle() : nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- window system
+
+Win32WindowSystem::Win32WindowSystem() {
+    // The list view's slider is a common control; its class must be registered
+    // before the first template that names it.
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+}
+
+Win32WindowSystem::~Win32WindowSystem() = default;
+
+std::unique_ptr<port::Window> Win32WindowSystem::Create(const res::DialogTemplate& tmpl,
+                                                        port::Window* owner,
+                                                        port::WindowEvents& events) {
+    auto window = std::make_unique<Win32Window>(GetModuleHandleW(nullptr), events);
+    if (!window->CreateFrom(tmpl, HandleOf(owner))) return nullptr;
+    return window;
+}
+
+int Win32WindowSystem::RunModal(port::Window& window) {
+    Win32Window* w = AsWin32(&window);
+    return w ? w->RunModal() : -1;
+}
+
+void Win32WindowSystem::EndModal(port::Window& window, int result) {
+    if (Win32Window* w = AsWin32(&window)) w->EndModal(result);
+}
+
+int Win32WindowSystem::MessageBox(port::Window* owner, std::string_view text,
+                                  std::string_view caption, UINT style) {
+    const std::wstring wtext = Widen(text);
+    const std::wstring wcaption = Widen(caption);
+    const int answer = MessageBoxW(HandleOf(owner), wtext.c_str(), wcaption.c_str(), style);
+    // 0 only when the box could not be shown: as if it were dismissed.
+    if (answer != 0) return answer;
+    return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
+}
+
+std::optional<std::string> Win32WindowSystem::FileDialog(port::Window* owner,
+                                                         const port::FileDialogRequest& request) {
+    const std::wstring filter = ToWin32FileFilter(request.filter);
+    const std::wstring defExt = ToWin32DefaultExt(request.defaultExt);
+    std::wstring path(kPathBufferChars, L'\0');
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = HandleOf(owner);
+    ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path.data();
+    ofn.nMaxFile = kPathBufferChars;
+    ofn.Flags = request.flags;
+    ofn.lpstrDefExt = defExt.empty() ? nullptr : defExt.c_str();
+
+    const BOOL chosen = request.open ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn);
+    if (!chosen) return std::nullopt;
+    path.resize(wcsnlen(path.c_str(), path.size()));
+    if (path.empty()) return std::nullopt;
+    return Narrow(path);
+}
+
+int Win32WindowSystem::SystemMetric(int index) const { return GetSystemMetrics(index); }
+
+bool Win32WindowSystem::OpenHelp(const std::string& path) {
+    const std::wstring file = Widen(path);
+    const HINSTANCE r = ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // Values up to 32 are the shell's error codes.
+    return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
+// ---------------------------------------------------------------- window
+
+Win32Window::Win32Window(HINSTANCE module, port::WindowEvents& events)
+    : module_(module), events_(events) {}
+
+Win32Window::~Win32Window() {
+    if (hwnd_) {
+        // Its timers go with it.
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+bool Win32Window::CreateFrom(const res::DialogTemplate& tmpl, HWND owner) {
+    const std::vector<uint32_t> image = BuildDialogTemplate(tmpl);
+    CreateDialogIndirectParamW(module_, reinterpret_cast<LPCDLGTEMPLATEW>(image.data()),
+                               owner, &Win32Window::DialogProc, reinterpret_cast<LPARAM>(this));
+    // hwnd_ is set while the dialog manager initialises the window.
+    return hwnd_ != nullptr;
+}
+
+INT_PTR CALLBACK Win32Window::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<Win32Window*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, lParam);
+        self->hwnd_ = hwnd;
+        // The program initialises the window and places the focus itself.
+        return FALSE;
+    }
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return FALSE;
+    if (msg == WM_NCDESTROY) {
+        self->hwnd_ = nullptr;
+        return FALSE;
+    }
+    return self->OnMessage(msg, wParam, lParam);
+}
+
+INT_PTR Win32Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_COMMAND: {
+        // Clicks only: fields also report changes and focus through here, and
+        // the command table knows nothing of those.
+        const UINT code = HIWORD(wParam);
+        const UINT id = LOWORD(wParam);
+        if (code != BN_CLICKED || id == 0xFFFF) return FALSE;
+        events_.OnCommandEvent(int(id), BN_CLICKED);
+        return TRUE;
+    }
+    case WM_TIMER:
+        events_.OnTimerEvent(UINT(wParam));
+        return TRUE;
+    case WM_SYSCOMMAND:
+        // The program decides; its default handling comes back through
+        // DefaultSysCommand.
+        events_.OnSysCommandEvent(UINT(wParam), long(lParam));
+        return TRUE;
+    case WM_VSCROLL: {
+        const HWND bar = reinterpret_cast<HWND>(lParam);
+        if (!bar || GetParent(bar) != hwnd_) return FALSE;
+        const int pos = int(SendMessageW(bar, TBM_GETPOS, 0, 0));
+        events_.OnVScrollEvent(LOWORD(wParam), pos);
+        return TRUE;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        paintDC_ = BeginPaint(hwnd_, &ps);
+        events_.OnPaintEvent();
+        if (hwnd_) EndPaint(hwnd_, &ps);
+        paintDC_ = nullptr;
+        return TRUE;
+    }
+    case WM_QUERYDRAGICON:
+        // The value itself is the answer to this message, not a message result.
+        return reinterpret_cast<INT_PTR>(bigIcon_ ? bigIcon_
+                                                  : LoadIconResource(res::IDR_MAINFRAME, 0));
+    case WM_ACTIVATE:
+        // Remember the window's own focus while another window is in front,
+        // so the program can still ask which of its controls has it.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus)) savedFocus_ = focus;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+HWND Win32Window::Item(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
+
+HICON Win32Window::LoadIconResource(int iconId, int size) const {
+    return static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                         size, size, LR_DEFAULTCOLOR | LR_SHARED));
+}
+
+std::string Win32Window::Text(int id) const {
+    const HWND item = Item(id);
+    if (!item) return {};
+    const int length = GetWindowTextLengthW(item);
+    std::wstring text(size_t(length) + 1, L'\0');
+    const int got = GetWindowTextW(item, text.data(), length + 1);
+    text.resize(size_t(got > 0 ? got : 0));
+    return Narrow(text);
+}
+
+void Win32Window::SetText(int id, std::string_view text) {
+    if (const HWND item = Item(id)) SetWindowTextW(item, Widen(text).c_str());
+}
+
+bool Win32Window::Checked(int id) const {
+    return hwnd_ && IsDlgButtonChecked(hwnd_, id) == BST_CHECKED;
+}
+
+void Win32Window::SetChecked(int id, bool checked) {
+    // One button only, as the check message does: the program keeps its groups.
+    if (hwnd_) CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void Win32Window::LimitText(int id, int bytes) {
+    // The control counts UTF-16 units where the program counts UTF-8 bytes: the
+    // same for the ASCII the limited fields take; a longer text in another
+    // script is still caught by the exchange's own length check.
+    if (const HWND item = Item(id)) SendMessageW(item, EM_LIMITTEXT, WPARAM(bytes > 0 ? bytes : 0), 0);
+}
+
+int Win32Window::FocusId() const {
+    if (!hwnd_) return 0;
+    const HWND focus = GetFocus();
+    HWND mine = nullptr;
+    if (focus && IsChild(hwnd_, focus))
+        mine = focus;
+    else if (!IsWindowVisible(hwnd_))
+        mine = pendingFocus_;
+    else if (GetActiveWindow() != hwnd_)
+        mine = savedFocus_;
+    if (!mine || !IsWindow(mine) || !IsChild(hwnd_, mine)) return 0;
+    const int id = GetDlgCtrlID(mine);
+    return id == 0xFFFF ? 0 : id;
+}
+
+void Win32Window::SetFocus(int id) {
+    const HWND item = Item(id);
+    if (!item) return;
+    // A hidden or disabled control never takes the focus.
+    if (!(GetWindowLongW(item, GWL_STYLE) & WS_VISIBLE) || !IsWindowEnabled(item)) return;
+    if (!IsWindowVisible(hwnd_)) {
+        pendingFocus_ = item;
+        return;
+    }
+    savedFocus_ = item;
+    // The dialog manager's way: it also moves the default-button look.
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
+}
+
+void Win32Window::SelectAll(int id) {
+    if (const HWND item = Item(id)) SendMessageW(item, EM_SETSEL, 0, -1);
+}
+
+void Win32Window::SliderSetRangeMax(int id, int max, bool redraw) {
+    if (const HWND item = Item(id)) SendMessageW(item, TBM_SETRANGEMAX, redraw, max);
+}
+
+void Win32Window::SliderSetPageSize(int id, int size) {
+    if (const HWND item = Item(id)) SendMessageW(item, TBM_SETPAGESIZE, 0, size);
+}
+
+int Win32Window::SliderPos(int id) const {
+    const HWND item = Item(id);
+    return item ? int(SendMessageW(item, TBM_GETPOS, 0, 0)) : 0;
+}
+
+void Win32Window::SliderSetPos(int id, int pos, bool redraw) {
+    if (const HWND item = Item(id)) SendMessageW(item, TBM_SETPOS, redraw, pos);
+}
+
+bool Win32Window::SetTimer(UINT id, UINT ms) {
+    return hwnd_ && ::SetTimer(hwnd_, id, ms, nullptr) != 0;
+}
+
+bool Win32Window::KillTimer(UINT id) { return hwnd_ && ::KillTimer(hwnd_, id); }
+
+void Win32Window::AppendSystemMenuSeparator() {
+    if (!hwnd_) return;
+    if (HMENU menu = GetSystemMenu(hwnd_, FALSE)) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+}
+
+void Win32Window::AppendSystemMenuItem(UINT cmd, std::string_view text) {
+    if (!hwnd_) return;
+    if (HMENU menu = GetSystemMenu(hwnd_, FALSE))
+        AppendMenuW(menu, MF_STRING, cmd, Widen(text).c_str());
+}
+
+void Win32Window::SetIcon(int iconId, bool big) {
+    if (!hwnd_) return;
+    const int size = GetSystemMetrics(big ? SM_CXICON : SM_CXSMICON);
+    const HICON icon = LoadIconResource(iconId, size);
+    if (!icon) return;
+    if (big) bigIcon_ = icon;
+    SendMessageW(hwnd_, WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+void Win32Window::DefaultSysCommand(UINT cmd, long param) {
+    // Close becomes WM_CLOSE, which the dialog manager answers with IDCANCEL
+    // through the message queue; the modal loop then delivers it.
+    if (hwnd_) DefWindowProcW(hwnd_, WM_SYSCOMMAND, cmd, param);
+}
+
+bool Win32Window::IsIconic() const { return hwnd_ && ::IsIconic(hwnd_); }
+
+port::Rect Win32Window::ClientRect() const {
+    RECT r{};
+    if (hwnd_) GetClientRect(hwnd_, &r);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+void Win32Window::EraseIconBackground() {
+    if (paintDC_) SendMessageW(hwnd_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paintDC_), 0);
+}
+
+void Win32Window::DrawIcon(int x, int y, int iconId) {
+    if (!paintDC_) return;
+    if (const HICON icon = LoadIconResource(iconId, 0)) ::DrawIcon(paintDC_, x, y, icon);
+}
+
+void Win32Window::PlaceBeforeFirstShow(HWND owner) {
+    // Centred over the owner, or on the work area for a window of its own.
+    RECT area{};
+    if (owner && IsWindowVisible(owner) && !::IsIconic(owner))
+        GetWindowRect(owner, &area);
+    else
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT self{};
+    GetWindowRect(hwnd_, &self);
+    const int w = self.right - self.left;
+    const int h = self.bottom - self.top;
+    int x = area.left + (area.right - area.left - w) / 2;
+    int y = area.top + (area.bottom - area.top - h) / 2;
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    if (x + w > work.right) x = work.right - w;
+    if (y + h > work.bottom) y = work.bottom - h;
+    if (x < work.left) x = work.left;
+    if (y < work.top) y = work.top;
+    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int Win32Window::RunModal() {
+    if (!hwnd_ || running_) return -1;
+    running_ = true;
+    const HWND owner = GetWindow(hwnd_, GW_OWNER);
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+
+    if (!shownOnce_) {
+        PlaceBeforeFirstShow(owner);
+        shownOnce_ = true;
+    }
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    if (pendingFocus_) {
+        const HWND focus = pendingFocus_;
+        pendingFocus_ = nullptr;
+        if (IsWindow(focus)) SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focus), TRUE);
+    }
+
+    MSG msg;
+    while (!ended_ && hwnd_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            // Leave the quit request for the outermost loop.
+            PostQuitMessage(int(msg.wParam));
+            result_ = IDCANCEL;
+            break;
+        }
+        if (got == -1) break;
+        if (!hwnd_ || !IsDialogMessageW(hwnd_, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    // The owner is enabled before this window hides, so that it, and not some
+    // other program, becomes the active window.
+    if (ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (hwnd_) {
+        if (owner && GetActiveWindow() == hwnd_) SetActiveWindow(owner);
+        ShowWindow(hwnd_, SW_HIDE);
+    }
+    running_ = false;
+    ended_ = false;
+    return result_;
+}
+
+void Win32Window::EndModal(int result) {
+    result_ = result;
+    ended_ = true;
+    // Wakes the loop when the end was asked for from under another window's loop.
+    if (hwnd_) PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+}  // namespace platform
