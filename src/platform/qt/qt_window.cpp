@@ -223,6 +223,25 @@ void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
     event->ignore();
 }
 
+void DialogWidget::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
+    // A window beneath a modal one takes no input; activating it, by a click
+    // or by the window manager, brings the modal window forward instead, so
+    // the keyboard is never left with a window that ignores it.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || modal == this || !modal->isVisible()) return;
+    QPointer<QWidget> target(modal);
+    QMetaObject::invokeMethod(
+        this,
+        [target] {
+            if (!target || !target->isVisible()) return;
+            target->raise();
+            target->activateWindow();
+        },
+        Qt::QueuedConnection);
+}
+
 void DialogWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     window_.painter_ = &painter;

@@ -321,6 +321,11 @@ TEST_F(QtWindowTest, ModalRunsEndWithTheirResultsAndNest) {
             ws.MessageBox(outer.get(), "text", "caption", MB_OK);
             QApplication::processEvents();
             EXPECT_EQ(QApplication::activeWindow(), inner->Dialog());
+            // Activating the dialer beneath brings the options window back.
+            outer->Dialog()->activateWindow();
+            QApplication::processEvents();
+            QApplication::processEvents();
+            EXPECT_EQ(QApplication::activeWindow(), inner->Dialog());
             ws.EndModal(*inner, 7);
         });
         innerResult = ws.RunModal(*inner);
