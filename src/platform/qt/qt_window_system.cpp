@@ -102,7 +102,12 @@ std::string ToQtFileFilter(std::string_view filter) {
             // "*.*" means every file on the original platform, dotted or not.
             if (pat == "*.*") pat = "*";
         }
-        out << QStringLiteral("%1 (%2)").arg(name, patterns.join(' '));
+        // A name that already shows its patterns, "Data(*.vtl)", is shown as it is.
+        const QString shown = patterns.join(' ');
+        if (name.endsWith('(' + shown + ')'))
+            out << name;
+        else
+            out << QStringLiteral("%1 (%2)").arg(name, shown);
     }
     return out.join(QStringLiteral(";;")).toStdString();
 }
