@@ -5,6 +5,8 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "platform/win32/win32_dialog_template.h"
 #include "platform/win32/win32_text.h"
 
@@ -13,6 +15,68 @@ namespace {
 
 // Room for any path the file dialogs can give back.
 constexpr DWORD kPathBufferChars = 32768;
+
+RECT ChildRect(HWND parent, HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool IsGroupBox(HWND control) {
+    wchar_t cls[16] = {};
+    GetClassNameW(control, cls, 16);
+    return lstrcmpiW(cls, L"Button") == 0 &&
+           (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+bool IsTextLabel(HWND control) {
+    wchar_t cls[16] = {};
+    GetClassNameW(control, cls, 16);
+    return lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_LEFT;
+}
+
+// The templates were measured with the original Japanese face. Where another
+// face stands in with wider letters, a label would wrap and lose its end in
+// its one-line box; it grows to the right into free space instead, up to the
+// frame around it or the next control, so that it stays readable.
+void WidenClippedLabels(HWND dialog) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const HDC dc = GetDC(dialog);
+    const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+    for (HWND label = GetWindow(dialog, GW_CHILD); label; label = GetWindow(label, GW_HWNDNEXT)) {
+        if (!IsTextLabel(label) || !(GetWindowLongW(label, GWL_STYLE) & WS_VISIBLE)) continue;
+        const int length = GetWindowTextLengthW(label);
+        if (length == 0) continue;
+        std::wstring text(size_t(length) + 1, L'\0');
+        text.resize(size_t(GetWindowTextW(label, text.data(), length + 1)));
+        const bool noPrefix = GetWindowLongW(label, GWL_STYLE) & SS_NOPREFIX;
+        RECT needed{0, 0, 0, 0};
+        DrawTextW(dc, text.c_str(), int(text.size()), &needed,
+                  DT_CALCRECT | DT_SINGLELINE | (noPrefix ? DT_NOPREFIX : 0));
+        const RECT r = ChildRect(dialog, label);
+        const int width = r.right - r.left;
+        const int want = needed.right - needed.left + 1;
+        if (want <= width) continue;
+        int limit = client.right - r.left - 2;
+        for (HWND other = GetWindow(dialog, GW_CHILD); other; other = GetWindow(other, GW_HWNDNEXT)) {
+            if (other == label || !(GetWindowLongW(other, GWL_STYLE) & WS_VISIBLE)) continue;
+            const RECT o = ChildRect(dialog, other);
+            if (IsGroupBox(other)) {
+                if (o.left <= r.left && o.right >= r.right && o.top <= r.top && o.bottom >= r.bottom)
+                    limit = std::min<int>(limit, o.right - 3 - r.left);
+            } else if (o.left >= r.right && o.top < r.bottom && o.bottom > r.top) {
+                limit = std::min<int>(limit, o.left - 2 - r.left);
+            }
+        }
+        if (limit > width)
+            SetWindowPos(label, nullptr, 0, 0, std::min(want, limit), r.bottom - r.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SelectObject(dc, oldFont);
+    ReleaseDC(dialog, dc);
+}
 
 Win32Window* AsWin32(port::Window* window) { return dynamic_cast<Win32Window*>(window); }
 
@@ -111,7 +175,9 @@ bool Win32Window::CreateFrom(const res::DialogTemplate& tmpl, HWND owner) {
     CreateDialogIndirectParamW(module_, reinterpret_cast<LPCDLGTEMPLATEW>(image.data()),
                                owner, &Win32Window::DialogProc, reinterpret_cast<LPARAM>(this));
     // hwnd_ is set while the dialog manager initialises the window.
-    return hwnd_ != nullptr;
+    if (!hwnd_) return false;
+    WidenClippedLabels(hwnd_);
+    return true;
 }
 
 INT_PTR CALLBACK Win32Window::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -1,0 +1,63 @@
+// Windows only: built into the cross-compiled test program, which carries the
+// program's resources, and run under Wine.
+#ifdef _WIN32
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "output/tones.h"
+#include "platform/win32/win32_sound.h"
+
+namespace platform {
+namespace {
+
+struct RecordingSound : port::SoundOutput {
+    std::vector<std::vector<uint8_t>> played;
+    void PlayWave(const uint8_t* data, size_t size) override { played.emplace_back(data, data + size); }
+};
+
+TEST(Win32Sound, ResourceClipsAreTheBuiltInImagesByteForByte) {
+    Win32ResourceClips clips;
+    for (const ToneEntry& tone : ToneTable()) {
+        SCOPED_TRACE(tone.clipId);
+        RecordingSound out;
+        EXPECT_TRUE(clips.Play(tone.clipId, out));
+        ASSERT_EQ(out.played.size(), 1u);
+        const auto builtIn = FindDtmfClip(tone.clipId);
+        ASSERT_EQ(out.played[0].size(), 4456u);
+        EXPECT_TRUE(std::equal(builtIn.begin(), builtIn.end(), out.played[0].begin()));
+    }
+    // Only the low 16 bits name the resource.
+    RecordingSound high;
+    EXPECT_TRUE(clips.Play(0x10000u + 2002, high));
+    ASSERT_EQ(high.played.size(), 1u);
+    EXPECT_TRUE(std::equal(high.played[0].begin(), high.played[0].end(), FindDtmfClip(2002).begin()));
+    // No clip: nothing is played.
+    for (UINT id : {0u, 2000u, 2017u, 128u}) {
+        RecordingSound none;
+        EXPECT_FALSE(clips.Play(id, none));
+        EXPECT_TRUE(none.played.empty());
+    }
+}
+
+TEST(Win32Sound, OnlyWholeWaveImagesAreHandedToTheSoundSystem) {
+    const auto clip = FindDtmfClip(2001);
+    EXPECT_TRUE(IsWholeWaveImage(clip.data(), clip.size()));
+    // Cut short: the header promises more than there is.
+    EXPECT_FALSE(IsWholeWaveImage(clip.data(), clip.size() - 1));
+    EXPECT_FALSE(IsWholeWaveImage(clip.data(), 11));
+    EXPECT_FALSE(IsWholeWaveImage(nullptr, 0));
+    std::vector<uint8_t> notWave(clip.begin(), clip.end());
+    notWave[8] = 'X';
+    EXPECT_FALSE(IsWholeWaveImage(notWave.data(), notWave.size()));
+    // Playing something that is no image returns at once and plays nothing.
+    Win32SoundOutput sound;
+    sound.PlayWave(notWave.data(), notWave.size());
+    sound.PlayWave(nullptr, 0);
+}
+
+}  // namespace
+}  // namespace platform
+
+#endif  // _WIN32
