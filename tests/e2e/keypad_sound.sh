@@ -21,8 +21,7 @@ for _ in $(seq 50); do kill -0 $PROGRAM_PID 2>/dev/null || break; sleep 0.2; don
 kill -0 $PROGRAM_PID 2>/dev/null && fail "Exit did not end the program"
 wait $PROGRAM_PID || fail "the program exited with status $?"
 
-"$CLIPS" '15#' > "$E2E_TMP/expected.raw"
 [ -s "$RECORDING" ] || fail "nothing was played"
-cmp "$E2E_TMP/expected.raw" "$RECORDING" || fail "the recorded samples differ from the clips of 1, 5, #"
+"$CLIPS" '15#' "$RECORDING" || fail "the recording is not exactly the clips of 1, 5, # with silence between"
 grep -qx 'LastDial=15#' "$XDG_CONFIG_HOME/vantrel.ini" || fail "LastDial not saved: $(cat "$XDG_CONFIG_HOME/vantrel.ini")"
 echo "keypad sound: 3 clips recorded exactly, profile written"
