@@ -29,9 +29,19 @@ std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size);
 
 // Plays on a thread of its own so that the caller's wait can be bounded: a
 // sound server that stops answering blocks inside the library where no
-// timeout reaches. The caller still waits for the end of the sound, as long
-// as the sound's own length plus a guard; after that it goes on, and plays
-// are skipped until the stuck one has come back.
+// timeout reaches. The caller waits for the end of the sound, as long as the
+// sound's own length plus a guard; after that it goes on, and plays are
+// skipped until the stuck one has come back.
+//
+// Between plays the stream keeps running on silence, so that the silence
+// heard before a sound is exactly the time the caller took between the return
+// of one play and the next call, whatever the sound server's latency: a play
+// returns when what is left of its sound to be heard is about what a sound
+// written now would wait behind (some 30 ms), and the next sound is placed
+// that long after the end of the last one. After 2 s without a play the
+// stream stops so that the server can suspend; the first play after that
+// starts it again and is heard a few milliseconds later than one on a running
+// stream would be placed.
 class AlsaSoundOutput : public port::SoundOutput {
 public:
     explicit AlsaSoundOutput(std::string device = "default");

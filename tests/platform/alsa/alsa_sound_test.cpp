@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,23 +24,23 @@
 namespace {
 
 // ALSA reads its configuration once per process, so the private HOME whose
-// .asoundrc sends "default" into a file must be in place before any test runs.
+// .asoundrc sends "default" into files must be in place before any test runs.
+// A file per sample width and channel count: each format opens the device
+// afresh, and opening a file empties it.
 struct RecordingHome {
     std::string dir;
-    std::string recording;
     std::string fifo;
     RecordingHome() {
         char pattern[] = "/tmp/vantrel-alsa-XXXXXX";
         const char* made = mkdtemp(pattern);
         if (made == nullptr) return;
         dir = made;
-        recording = dir + "/recording.raw";
         fifo = dir + "/fifo";
         if (mkfifo(fifo.c_str(), 0600) != 0) fifo.clear();
         std::ofstream(dir + "/.asoundrc") << "pcm.!default {\n"
                                              "    type file\n"
                                              "    slave.pcm \"null\"\n"
-                                             "    file \"" << recording << "\"\n"
+                                             "    file \"" << dir << "/rec-%b-%c.raw\"\n"
                                              "    format \"raw\"\n"
                                              "}\n"
                                              // Opening a FIFO nobody reads blocks: a
@@ -57,12 +59,41 @@ struct RecordingHome {
     ~RecordingHome() {
         if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
     }
+    std::string Recording(unsigned bits = 16, unsigned channels = 1) const {
+        return dir + "/rec-" + std::to_string(bits) + "-" + std::to_string(channels) + ".raw";
+    }
+    void Clear() const {
+        for (const char* name : {"rec-16-1.raw", "rec-24-2.raw", "rec-8-1.raw"})
+            std::remove((dir + "/" + name).c_str());
+    }
 };
 RecordingHome home;
 
-std::vector<uint8_t> ReadRecording() {
-    std::ifstream in(home.recording, std::ios::binary);
+// The recording is complete once the output that played it is gone.
+std::vector<uint8_t> ReadRecording(unsigned bits = 16, unsigned channels = 1) {
+    std::ifstream in(home.Recording(bits, channels), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Where each clip lies in a recording, when every one of them is there whole
+// and in order, and everything else is silence (the stream runs on silence
+// between plays); nothing otherwise.
+std::optional<std::vector<size_t>> Placed(const std::vector<uint8_t>& recording,
+                                          const std::vector<std::vector<uint8_t>>& clips,
+                                          uint8_t silence = 0) {
+    std::vector<size_t> at;
+    auto from = recording.begin();
+    auto quiet = [&](auto begin, auto end) {
+        return std::all_of(begin, end, [&](uint8_t b) { return b == silence; });
+    };
+    for (const auto& clip : clips) {
+        const auto found = std::search(from, recording.end(), clip.begin(), clip.end());
+        if (found == recording.end() || !quiet(from, found)) return std::nullopt;
+        at.push_back(static_cast<size_t>(found - recording.begin()));
+        from = found + static_cast<long>(clip.size());
+    }
+    if (!quiet(from, recording.end())) return std::nullopt;
+    return at;
 }
 
 std::vector<uint8_t> Clip(UINT id) {
@@ -104,39 +135,96 @@ std::vector<uint8_t> MakeWave(unsigned channels, unsigned rate, unsigned bits,
 
 TEST(AlsaSoundOutput, PlaysEveryFrameOfTheImageOnTheDefaultDevice) {
     ASSERT_FALSE(home.dir.empty());
-    std::remove(home.recording.c_str());
-    platform::AlsaSoundOutput out;
-
-    const auto one = Clip(2002);
-    out.PlayWave(one.data(), one.size());
-    const auto first = ReadRecording();
-    ASSERT_EQ(first, Tail(one, 46));
-    EXPECT_EQ(goertzel::Detect(goertzel::SamplesFromBytes(first), 22050), '1');
-
-    // Same format again: the device stays open and the tones follow one another.
-    const auto hash = Clip(2016);
-    out.PlayWave(hash.data(), hash.size());
-    const auto both = ReadRecording();
-    ASSERT_EQ(both.size(), 2 * 4410u);
-    EXPECT_EQ(Tail(both, 4410), Tail(hash, 46));
-    const auto samples = goertzel::SamplesFromBytes(both);
-    EXPECT_EQ(goertzel::Detect(std::span(samples).first(2205), 22050), '1');
-    EXPECT_EQ(goertzel::Detect(std::span(samples).last(2205), 22050), '#');
-
-    // Another format has the device set up afresh, and the bytes reach it unchanged.
+    home.Clear();
+    const auto one = Clip(2002), hash = Clip(2016);
     std::vector<uint8_t> frames;
     for (int i = 0; i < 600; ++i) frames.push_back(static_cast<uint8_t>(i * 7 + 3));
     const auto stereo24 = MakeWave(2, 8000, 24, frames);
-    out.PlayWave(stereo24.data(), stereo24.size());
-    const auto after = ReadRecording();
-    ASSERT_GE(after.size(), frames.size());
-    EXPECT_EQ(Tail(after, after.size() - frames.size()), frames);
-
     const auto eightBit = MakeWave(1, 11025, 8, {0x80, 0x90, 0xA0, 0x70, 0x01, 0xFF});
-    out.PlayWave(eightBit.data(), eightBit.size());
-    const auto last = ReadRecording();
-    ASSERT_GE(last.size(), 6u);
-    EXPECT_EQ(Tail(last, last.size() - 6), Tail(eightBit, 44));
+    {
+        platform::AlsaSoundOutput out;
+        out.PlayWave(one.data(), one.size());
+        // Same format again: the stream goes on and the tones follow one another.
+        out.PlayWave(hash.data(), hash.size());
+        // Other formats have the device set up afresh.
+        out.PlayWave(stereo24.data(), stereo24.size());
+        out.PlayWave(eightBit.data(), eightBit.size());
+    }
+    const auto tones = ReadRecording();
+    const auto at = Placed(tones, {Tail(one, 46), Tail(hash, 46)});
+    ASSERT_TRUE(at) << tones.size() << " bytes";
+    const auto samples = goertzel::SamplesFromBytes(tones);
+    EXPECT_EQ(goertzel::Detect(std::span(samples).subspan((*at)[0] / 2, 2205), 22050), '1');
+    EXPECT_EQ(goertzel::Detect(std::span(samples).subspan((*at)[1] / 2, 2205), 22050), '#');
+
+    // The bytes reach the device unchanged, with the format's own silence.
+    EXPECT_TRUE(Placed(ReadRecording(24, 2), {frames}));
+    const auto u8 = ReadRecording(8, 1);
+    EXPECT_TRUE(Placed(u8, {Tail(eightBit, 44)}, 0x80)) << u8.size() << " bytes";
+}
+
+// The stream runs on silence between plays, so the silence before a tone is
+// exactly the time the caller took between the end of one play and the next,
+// whatever the latency of the device.
+TEST(AlsaSoundOutput, TheSilenceBeforeAToneIsAsLongAsTheCallerWaited) {
+    ASSERT_FALSE(home.dir.empty());
+    home.Clear();
+    using Clock = std::chrono::steady_clock;
+    const auto a = Clip(2001), b = Clip(2005), c = Clip(2009);
+    const std::vector<int> pausesMs = {0, 40, 150};
+    std::vector<double> waitedMs;
+    Clock::duration shortestPlay = Clock::duration::max();
+    {
+        platform::AlsaSoundOutput out;
+        Clock::time_point returned{};
+        for (size_t i = 0; i < pausesMs.size(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pausesMs[i]));
+            const auto& clip = i == 0 ? a : i == 1 ? b : c;
+            const Clock::time_point called = Clock::now();
+            if (i > 0) waitedMs.push_back(std::chrono::duration<double, std::milli>(called - returned).count());
+            out.PlayWave(clip.data(), clip.size());
+            returned = Clock::now();
+            shortestPlay = std::min(shortestPlay, returned - called);
+        }
+    }
+    // Synchronous: a play lasts about as long as its clip, less what is
+    // still on its way to the listener.
+    EXPECT_GE(shortestPlay, std::chrono::milliseconds(50));
+
+    const auto at = Placed(ReadRecording(), {Tail(a, 46), Tail(b, 46), Tail(c, 46)});
+    ASSERT_TRUE(at);
+    for (size_t i = 0; i < waitedMs.size(); ++i) {
+        const double silenceMs = ((*at)[i + 1] - (*at)[i] - 4410) / 2 / 22.050;
+        // Never shorter than the wait seen from here: the output's own view of
+        // it begins earlier and ends later. Longer only by the time a thread
+        // takes to wake up.
+        EXPECT_GE(silenceMs, waitedMs[i] - 0.1) << "pause " << i;
+        EXPECT_LE(silenceMs, waitedMs[i] + 25) << "pause " << i;
+    }
+}
+
+// With nothing to play for a while the stream stops, so that the sound server
+// may suspend; a later play starts it again.
+TEST(AlsaSoundOutput, AnIdleStreamStopsAndStartsAgain) {
+    ASSERT_FALSE(home.dir.empty());
+    home.Clear();
+    const auto one = Clip(2002), two = Clip(2003);
+    {
+        platform::AlsaSoundOutput out;
+        out.PlayWave(one.data(), one.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(2700));
+        struct stat st {};
+        ASSERT_EQ(stat(home.Recording().c_str(), &st), 0);
+        const off_t stopped = st.st_size;
+        // Silence kept the stream going for most of the pause...
+        EXPECT_GT(stopped, 4410 + 2 * 22050 * 3 / 2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        // ...and then no more is written.
+        ASSERT_EQ(stat(home.Recording().c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, stopped);
+        out.PlayWave(two.data(), two.size());
+    }
+    EXPECT_TRUE(Placed(ReadRecording(), {Tail(one, 46), Tail(two, 46)}));
 }
 
 TEST(AlsaSoundOutput, MalformedImagesPlayNothing) {
@@ -169,18 +257,20 @@ TEST(AlsaSoundOutput, MalformedImagesPlayNothing) {
     edit([](auto& v) { std::memcpy(v.data() + 12, "junk", 4); });  // no fmt before data
     edit([](auto& v) { std::memcpy(v.data() + 38, "dat ", 4); });  // no data chunk at all
 
-    std::remove(home.recording.c_str());
-    platform::AlsaSoundOutput out;
-    for (size_t i = 0; i < bad.size(); ++i) {
-        EXPECT_FALSE(platform::ParseWave(bad[i].data(), bad[i].size())) << "image " << i;
-        out.PlayWave(bad[i].data(), bad[i].size());
-    }
-    out.PlayWave(nullptr, 4456);
-    EXPECT_TRUE(ReadRecording().empty());
+    home.Clear();
+    {
+        platform::AlsaSoundOutput out;
+        for (size_t i = 0; i < bad.size(); ++i) {
+            EXPECT_FALSE(platform::ParseWave(bad[i].data(), bad[i].size())) << "image " << i;
+            out.PlayWave(bad[i].data(), bad[i].size());
+        }
+        out.PlayWave(nullptr, 4456);
+        EXPECT_TRUE(ReadRecording().empty());
 
-    // The same output still plays a good image afterwards.
-    out.PlayWave(good.data(), good.size());
-    EXPECT_EQ(ReadRecording(), Tail(good, 46));
+        // The same output still plays a good image afterwards.
+        out.PlayWave(good.data(), good.size());
+    }
+    EXPECT_TRUE(Placed(ReadRecording(), {Tail(good, 46)}));
 }
 
 TEST(ParseWave, WalksPastOtherChunksAndPadding) {
@@ -219,7 +309,7 @@ TEST(ParseWave, WalksPastOtherChunksAndPadding) {
 
 TEST(AlsaSoundOutput, AMissingDeviceReturnsWithoutPlaying) {
     ASSERT_FALSE(home.dir.empty());
-    std::remove(home.recording.c_str());
+    home.Clear();
     const auto clip = Clip(2001);
     platform::AlsaSoundOutput out("vantrel_no_such_device");
     const auto start = std::chrono::steady_clock::now();
@@ -229,44 +319,38 @@ TEST(AlsaSoundOutput, AMissingDeviceReturnsWithoutPlaying) {
     EXPECT_TRUE(ReadRecording().empty());
 }
 
-// Reads what has reached the FIFO within a short while.
-std::vector<uint8_t> Drain(int fd, size_t want) {
-    std::vector<uint8_t> got;
-    uint8_t buf[8192];
-    while (got.size() < want) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 3000) <= 0) break;
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        got.insert(got.end(), buf, buf + n);
-    }
-    return got;
-}
-
 TEST(AlsaSoundOutput, AHangingDeviceReleasesTheCallerAndSkipsPlaysUntilItRecovers) {
     ASSERT_FALSE(home.fifo.empty());
-    platform::AlsaSoundOutput out("vantrel_stuck");
+    using Clock = std::chrono::steady_clock;
     const auto one = Clip(2002), two = Clip(2003), three = Clip(2004);
-    out.PlayWave(one.data(), one.size());  // returns although the device never opened
-    out.PlayWave(two.data(), two.size());  // skipped: the first is still stuck
+    std::vector<uint8_t> heard;
+    std::thread reader;
+    {
+        platform::AlsaSoundOutput out("vantrel_stuck");
+        out.PlayWave(one.data(), one.size());  // returns although the device never opened
+        out.PlayWave(two.data(), two.size());  // skipped: the first is still stuck
 
-    // Unblock the device: the first play completes, the skipped one never comes.
-    const int fd = open(home.fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(Drain(fd, 4410), Tail(one, 46));
-
-    // Once the stuck play is over the output plays again; until then a play
-    // may still be skipped, so offer it a few times.
-    std::vector<uint8_t> next;
-    for (int i = 0; i < 50 && next.empty(); ++i) {
-        out.PlayWave(three.data(), three.size());
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 100) > 0) next = Drain(fd, 4410);
+        // Unblock the device and take everything it is given until it is closed.
+        reader = std::thread([&] {
+            const int fd = open(home.fifo.c_str(), O_RDONLY);
+            if (fd < 0) return;
+            uint8_t buf[8192];
+            for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) heard.insert(heard.end(), buf, buf + n);
+            close(fd);
+        });
+        // Once the stuck play is over the output plays again; until then a play
+        // is skipped at once, so offer it until one takes its time.
+        for (int i = 0; i < 50; ++i) {
+            const Clock::time_point start = Clock::now();
+            out.PlayWave(three.data(), three.size());
+            if (Clock::now() - start > std::chrono::milliseconds(50)) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
     }
-    EXPECT_EQ(next, Tail(three, 46));
-    pollfd p{fd, POLLIN, 0};
-    EXPECT_EQ(poll(&p, 1, 200), 0) << "nothing more was played";
-    close(fd);
+    reader.join();
+    // The first play completes, the skipped one never comes, the later one
+    // plays once.
+    EXPECT_TRUE(Placed(heard, {Tail(one, 46), Tail(three, 46)})) << heard.size() << " bytes";
 }
 
 }  // namespace
