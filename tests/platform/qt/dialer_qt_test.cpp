@@ -1,0 +1,480 @@
+// The real dialer window on the Qt backend (offscreen platform), driven with
+// Qt events the way a user would: keys, clicks, the file dialogs, the system
+// menu, the about box and help. The QApplication comes from the environment
+// registered in qt_window_system_test.cpp, which is linked into the same program.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/dialer_app.h"
+#include "dialer/dialer_dlg.h"
+#include "output/tones.h"
+#include "platform/qt/qt_window.h"
+#include "platform/qt/qt_window_system.h"
+#include "resources/dialog_template.h"
+
+namespace {
+
+struct RecordingSound : port::SoundOutput {
+    std::vector<std::vector<uint8_t>> played;
+    std::function<void()> onPlay;
+    void PlayWave(const uint8_t* data, size_t size) override {
+        played.emplace_back(data, data + size);
+        if (onPlay) onPlay();
+    }
+};
+
+void Key(QWidget* target, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
+         const QString& text = {}) {
+    ASSERT_NE(target, nullptr);
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QApplication::sendEvent(target, &release);
+}
+
+void Type(QWidget* target, const QString& text) {
+    for (QChar c : text) Key(target, 0, Qt::NoModifier, QString(c));
+}
+
+// A press and release on the window itself, so that Qt picks the receiver.
+void MouseClick(QWidget* window, QPoint pos, Qt::MouseButton button) {
+    QWindow* handle = window->windowHandle();
+    ASSERT_NE(handle, nullptr);
+    const QPointF global = window->mapToGlobal(QPointF(pos));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), QPointF(pos), global, button, button,
+                      Qt::NoModifier);
+    QApplication::sendEvent(handle, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pos), QPointF(pos), global, button,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &release);
+}
+
+void ClickControl(QWidget* control) {
+    ASSERT_NE(control, nullptr);
+    MouseClick(control->window(), control->mapTo(control->window(), control->rect().center()),
+               Qt::LeftButton);
+}
+
+int MulDivRound(int a, int b, int c) { return (a * b + c / 2) / c; }
+
+QWidget* TopLevelTitled(const QString& title) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == title) return w;
+    return nullptr;
+}
+
+template <class T>
+T* ActiveModal() {
+    return qobject_cast<T*>(QApplication::activeModalWidget());
+}
+
+std::string ReadBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
+    return f.readAll().toStdString();
+}
+
+void WriteBytes(const QString& path, const std::string& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes.data(), qint64(bytes.size()));
+}
+
+// A list file as this program writes it: an empty first line, then a
+// separator line and the entry for each of the hundred entries.
+std::string ListFileBytes(const std::vector<std::string>& entries) {
+    std::string bytes = "\r\n";
+    for (int i = 0; i < kListSize; ++i)
+        bytes += "\r\n" + (i < int(entries.size()) ? entries[size_t(i)] : std::string()) + "\r\n";
+    return bytes;
+}
+
+class QtDialerTest : public ::testing::Test {
+protected:
+    QtDialerTest() {
+        app.AttachPlatform(&windows, &sound, nullptr);
+        app.SetProfilePath(Path("vantrel.ini").toStdString());
+    }
+
+    void SetUp() override {
+        ASSERT_NE(qobject_cast<QApplication*>(QCoreApplication::instance()), nullptr);
+        ASSERT_TRUE(dir.isValid());
+        // A script that fails while a modal window or menu is up would wait
+        // forever; the watchdog closes what is open, innermost first, then the dialer.
+        watchdog_ = new QTimer(&scope_);
+        QObject::connect(watchdog_, &QTimer::timeout, [this] {
+            if (!timedOut_) ADD_FAILURE() << "the script left a window open";
+            timedOut_ = true;
+            watchdog_->setInterval(200);
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                popup->close();
+            } else if (QWidget* modal = QApplication::activeModalWidget()) {
+                if (dynamic_cast<platform::DialogWidget*>(modal))
+                    Key(modal, Qt::Key_Escape);
+                else if (auto* d = qobject_cast<QDialog*>(modal))
+                    d->reject();
+            } else if (dlg_) {
+                dlg_->EndDialog(-2);
+            }
+        });
+        watchdog_->start(15000);
+    }
+
+    QString Path(const QString& name) const { return QDir(dir.path()).filePath(name); }
+
+    // Runs the real dialer window; `script` acts once its modal run has started
+    // and must end it. Returns how the window ended.
+    int Run(std::function<void(platform::QtWindow&)> script) {
+        dlg_ = std::make_unique<CDialerDlg>();
+        app.m_pMainWnd = dlg_.get();
+        QTimer::singleShot(0, &scope_, [this, script] {
+            auto* w = dynamic_cast<platform::QtWindow*>(dlg_->Native());
+            ASSERT_NE(w, nullptr);
+            script(*w);
+        });
+        const int result = dlg_->DoModal();
+        app.m_pMainWnd = nullptr;
+        return result;
+    }
+    CDialerDlg& Dlg() { return *dlg_; }
+
+    // Acts on the first visible widget that `find` returns, looking while the
+    // caller sits in a modal loop; a widget that never shows is a failure.
+    void WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
+        auto* poll = new QTimer(&scope_);
+        auto tries = std::make_shared<int>(0);
+        QObject::connect(poll, &QTimer::timeout, [poll, tries, find, act] {
+            QWidget* found = find();
+            if (!found || !found->isVisible()) {
+                if (++*tries < 500) return;
+                ADD_FAILURE() << "the expected window never showed";
+            }
+            poll->stop();
+            poll->deleteLater();
+            if (found && found->isVisible()) act(found);
+        });
+        poll->start(10);
+    }
+
+    QTemporaryDir dir;
+    platform::QtWindowSystem windows;
+    RecordingSound sound;
+    CDialerApp app;
+
+private:
+    QObject scope_;  // owns every timer a test starts
+    QTimer* watchdog_ = nullptr;
+    bool timedOut_ = false;
+    std::unique_ptr<CDialerDlg> dlg_;
+};
+
+TEST_F(QtDialerTest, WindowIsTheTemplateAndClosesOnlyThroughExitOrTheCloseRequest) {
+    const res::DialogTemplate& t = *res::FindDialogTemplate(res::IDD_DIALER);
+    std::vector<int> tabStops;
+    for (const auto& c : t.controls)
+        if ((c.style & WS_TABSTOP) && (c.style & WS_VISIBLE)) tabStops.push_back(c.id);
+
+    std::vector<int> walked;
+    bool openAfterEsc = false;
+    const int exitResult = Run([&](platform::QtWindow& w) {
+        QDialog* d = w.Dialog();
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_EQ(d->windowTitle(), "Vantrel");
+        int withId = 0;
+        for (QObject* o : d->children())
+            if (auto* cw = qobject_cast<QWidget*>(o); cw && cw->property("ctrlId").isValid()) ++withId;
+        EXPECT_EQ(withId, int(t.controls.size()));
+
+        const QFontMetrics fm(d->font());
+        const int bx = (fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+        const int by = fm.height();
+        EXPECT_EQ(d->size(), QSize(MulDivRound(t.cx, bx, 4), MulDivRound(t.cy, by, 8)));
+        for (const res::ControlTemplate& c : t.controls) {
+            if (c.id == -1) continue;
+            SCOPED_TRACE(std::to_string(c.id) + " " + std::string(c.text));
+            QWidget* cw = w.Control(c.id);
+            ASSERT_NE(cw, nullptr);
+            EXPECT_EQ(cw->property("ctrlId").toInt(), c.id);
+            const QRect want(MulDivRound(c.x, bx, 4), MulDivRound(c.y, by, 8),
+                             MulDivRound(c.cx, bx, 4), MulDivRound(c.cy, by, 8));
+            EXPECT_EQ(cw->geometry(), want);
+        }
+
+        // The first focus is on "1", and Tab walks the tab stops in template order.
+        walked.push_back(w.FocusId());
+        for (size_t i = 0; i < tabStops.size(); ++i) {
+            Key(d->focusWidget(), Qt::Key_Tab);
+            walked.push_back(w.FocusId());
+        }
+        // Esc does not close the window, whichever control has the focus.
+        w.SetFocus(1000);
+        Key(d->focusWidget(), Qt::Key_Escape);
+        w.SetFocus(1091);
+        Key(d->focusWidget(), Qt::Key_Escape);
+        QTimer::singleShot(20, [&w, &openAfterEsc] {
+            openAfterEsc = w.Dialog()->isVisible();
+            static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+        });
+    });
+    EXPECT_EQ(exitResult, IDOK);
+    EXPECT_TRUE(openAfterEsc);
+    EXPECT_EQ(Dlg().m_bSysClose, 0);
+    ASSERT_FALSE(tabStops.empty());
+    EXPECT_EQ(tabStops.front(), 1000);
+    tabStops.push_back(tabStops.front());  // and round again
+    EXPECT_EQ(walked, tabStops);
+
+    // The close box: the window manager's close request.
+    bool closeAccepted = true;
+    const int closeResult = Run([&](platform::QtWindow& w) {
+        EXPECT_EQ(Dlg().m_bSysClose, 0);
+        closeAccepted = w.Dialog()->windowHandle()->close();
+    });
+    EXPECT_EQ(closeResult, IDCANCEL);
+    EXPECT_EQ(Dlg().m_bSysClose, 1);
+    EXPECT_FALSE(closeAccepted);  // the program ended the run; Qt did not close the window
+}
+
+TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
+    // Entries 2 and 4 come from the profile, so that the load shows what it replaces.
+    WriteBytes(Path("vantrel.ini"), "[Dial]\nDialList1=999\nDialList3=777\n");
+    WriteBytes(Path("hand.vtl"), "\r\n\r\n03-1234-5678\r\n\r\n12 34\r\n\n123");
+
+    // Picks `name` in the next file dialog the way a user does: change to the
+    // folder, type the name, press Enter.
+    auto pick = [this](const QString& name, QFileDialog::AcceptMode mode, QWidget* owner) {
+        WhenShown([] { return ActiveModal<QFileDialog>(); },
+                  [this, name, mode, owner](QWidget* found) {
+                      auto* fd = static_cast<QFileDialog*>(found);
+                      EXPECT_EQ(fd->acceptMode(), mode);
+                      EXPECT_EQ(fd->parentWidget(), owner);
+                      EXPECT_TRUE(fd->testOption(QFileDialog::DontUseNativeDialog));
+                      ASSERT_FALSE(fd->nameFilters().isEmpty());
+                      EXPECT_EQ(fd->nameFilters().first(), "Vantrel Data(*.vtl)");
+                      fd->setDirectory(dir.path());
+                      auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
+                      ASSERT_NE(edit, nullptr);
+                      edit->setFocus();
+                      Type(edit, name);
+                      Key(edit, Qt::Key_Return);
+                      if (fd->isVisible()) {
+                          ADD_FAILURE() << "Enter did not accept the file dialog";
+                          fd->reject();
+                      }
+                  });
+    };
+
+    std::string firstSave, fieldAfterSave, roundTrip, fieldAfterLoad, fieldAfterSecondSave;
+    std::vector<std::string> rows;
+    const int result = Run([&](platform::QtWindow& w) {
+        EXPECT_EQ(w.Text(1027), "999");
+        pick("first", QFileDialog::AcceptSave, w.Dialog());
+        ClickControl(w.Control(1059));
+        firstSave = ReadBytes(Path("first.vtl"));  // the default extension was added
+        fieldAfterSave = w.Text(1065);
+
+        pick("hand.vtl", QFileDialog::AcceptOpen, w.Dialog());
+        ClickControl(w.Control(1060));
+        for (int id = 1026; id <= 1030; ++id) rows.push_back(w.Text(id));
+        fieldAfterLoad = w.Text(1065);
+
+        pick("again.vtl", QFileDialog::AcceptSave, w.Dialog());
+        ClickControl(w.Control(1059));
+        roundTrip = ReadBytes(Path("again.vtl"));
+        fieldAfterSecondSave = w.Text(1065);
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    EXPECT_EQ(result, IDOK);
+    // The profile's rows are the first five entries, so the first save holds them.
+    EXPECT_EQ(firstSave, ListFileBytes({"", "999", "", "777"}));
+    EXPECT_EQ(fieldAfterSave, Path("first.vtl").toStdString());
+    // A three-entry file replaces entries 1 to 3 only: a blank makes an entry
+    // empty and a last line without its line end loses its last character.
+    EXPECT_EQ(rows, (std::vector<std::string>{"03-1234-5678", "", "12", "777", ""}));
+    EXPECT_EQ(fieldAfterLoad, Path("hand.vtl").toStdString());
+    EXPECT_EQ(roundTrip, ListFileBytes({"03-1234-5678", "", "12", "777"}));
+    EXPECT_EQ(fieldAfterSecondSave, Path("again.vtl").toStdString());
+}
+
+TEST_F(QtDialerTest, EmptyListSavesAs402Bytes) {
+    std::string saved;
+    Run([&](platform::QtWindow& w) {
+        WhenShown([] { return ActiveModal<QFileDialog>(); }, [this](QWidget* found) {
+            auto* fd = static_cast<QFileDialog*>(found);
+            fd->setDirectory(dir.path());
+            fd->selectFile("blank.vtl");
+            static_cast<QDialog*>(fd)->accept();  // the dialog's own OK step
+        });
+        ClickControl(w.Control(1059));
+        saved = ReadBytes(Path("blank.vtl"));
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    std::string crlf;
+    for (int i = 0; i < 201; ++i) crlf += "\r\n";
+    EXPECT_EQ(saved.size(), 402u);
+    EXPECT_EQ(saved, crlf);
+}
+
+TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox) {
+    int aboutShown = 0;
+    // The next popup gets the access key A, then the about box that opens is closed.
+    auto chooseAbout = [&](QWidget* dialer, bool closeWithEsc) {
+        WhenShown([] { return QApplication::activePopupWidget(); }, [&, dialer, closeWithEsc](QWidget* popup) {
+            WhenShown([] { return TopLevelTitled("About Vantrel32"); }, [&, dialer, closeWithEsc](QWidget* about) {
+                ++aboutShown;
+                EXPECT_EQ(about->parentWidget(), dialer);
+                EXPECT_EQ(QApplication::activeModalWidget(), about);
+                if (closeWithEsc) {
+                    Key(about->focusWidget() ? about->focusWidget() : about, Qt::Key_Escape);
+                } else {
+                    QPushButton* ok = nullptr;
+                    for (auto* b : about->findChildren<QPushButton*>())
+                        if (b->text() == "OK") ok = b;
+                    ASSERT_NE(ok, nullptr);
+                    ClickControl(ok);
+                }
+            });
+            Key(popup, Qt::Key_A, Qt::NoModifier, "a");
+        });
+    };
+
+    std::vector<int> aboutAfter;
+    int sysCloseAfterAbout = -1;
+    const int result = Run([&](platform::QtWindow& w) {
+        QDialog* d = w.Dialog();
+        chooseAbout(d, false);
+        Key(d->focusWidget(), Qt::Key_Space, Qt::AltModifier);
+        aboutAfter.push_back(aboutShown);
+        EXPECT_FALSE(TopLevelTitled("About Vantrel32"));
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_EQ(w.Text(1015), "");  // the focused "1" was not pressed
+
+        // A point of the client area outside every control.
+        QPoint background(-1, -1);
+        for (int y = 0; y < d->height() && background.x() < 0; y += 2)
+            for (int x = 0; x < d->width() && background.x() < 0; x += 2) {
+                bool inside = false;
+                for (QObject* o : d->children())
+                    if (auto* cw = qobject_cast<QWidget*>(o); cw && cw->property("ctrlId").isValid())
+                        inside = inside || cw->geometry().contains(QPoint(x, y));
+                if (!inside) background = QPoint(x, y);
+            }
+        ASSERT_GE(background.x(), 0);
+        chooseAbout(d, true);
+        MouseClick(d, background, Qt::RightButton);
+        aboutAfter.push_back(aboutShown);
+        sysCloseAfterAbout = Dlg().m_bSysClose;
+
+        // A right-click on a control is that control's, not the window's.
+        bool popupOnControl = false;
+        QTimer::singleShot(100, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                popupOnControl = true;
+                popup->close();
+            }
+        });
+        MouseClick(d, w.Control(1019)->geometry().center(), Qt::RightButton);
+        QTimer::singleShot(200, [&w, &popupOnControl] {
+            EXPECT_FALSE(popupOnControl);
+            static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+        });
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(aboutAfter, (std::vector<int>{1, 2}));
+    EXPECT_EQ(sysCloseAfterAbout, 0);
+}
+
+TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("help"));
+    const QString page = Path("help/index.html");
+    WriteBytes(page, "<html><body><h1>Vantrel</h1></body></html>\n");
+
+    // The desktop's URL opener, caught before it starts a browser.
+    QTextBrowser opener;
+    std::vector<QUrl> opened;
+    QObject::connect(&opener, &QTextBrowser::sourceChanged, [&](const QUrl& url) { opened.push_back(url); });
+    QDesktopServices::setUrlHandler("file", &opener, "setSource");
+    struct Unset {
+        ~Unset() { QDesktopServices::unsetUrlHandler("file"); }
+    } unset;
+
+    QString boxText, boxTitle;
+    QWidget* boxOwner = nullptr;
+    size_t openedBeforeMissing = 0;
+    const int result = Run([&](platform::QtWindow& w) {
+        app.SetHelpFile(page.toStdString());
+        ClickControl(w.Control(1025));
+        openedBeforeMissing = opened.size();
+
+        app.SetHelpFile(Path("help/missing.html").toStdString());
+        WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
+            auto* box = static_cast<QMessageBox*>(found);
+            boxText = box->text();
+            boxTitle = box->windowTitle();
+            boxOwner = box->parentWidget();
+            box->button(QMessageBox::Ok)->click();
+        });
+        ClickControl(w.Control(1025));
+        EXPECT_TRUE(w.Dialog()->isVisible());
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    EXPECT_EQ(result, IDOK);
+    ASSERT_EQ(openedBeforeMissing, 1u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(page));
+    EXPECT_EQ(opened.size(), 1u);  // nothing is opened for a missing page
+    EXPECT_TRUE(boxText.contains(Path("help/missing.html"))) << boxText.toStdString();
+    EXPECT_EQ(boxTitle, "vantrel");
+    EXPECT_NE(boxOwner, nullptr);
+}
+
+TEST_F(QtDialerTest, KeypadClicksAppendToTheDialFieldAndPlayTheirClips) {
+    std::vector<std::string> fieldWhilePlaying;
+    std::string field;
+    const int result = Run([&](platform::QtWindow& w) {
+        sound.onPlay = [&] { fieldWhilePlaying.push_back(w.Text(1015)); };
+        for (int id : {1000, 1011, 1056, 1016, 1009}) ClickControl(w.Control(id));  // 1 # - D 0
+        field = w.Text(1015);
+        sound.onPlay = nullptr;
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(field, "1#-D0");
+    // The pause "-" has no sound; each clip plays after its character shows.
+    EXPECT_EQ(fieldWhilePlaying, (std::vector<std::string>{"1", "1#", "1#-D", "1#-D0"}));
+    std::vector<UINT> clips;
+    for (const auto& wave : sound.played) {
+        UINT id = 0;
+        for (const ToneEntry& t : ToneTable()) {
+            auto clip = FindDtmfClip(t.clipId);
+            if (clip.size() == wave.size() && std::equal(clip.begin(), clip.end(), wave.begin())) id = t.clipId;
+        }
+        clips.push_back(id);
+    }
+    EXPECT_EQ(clips, (std::vector<UINT>{2002, 2016, 2014, 2001}));
+}
+
+}  // namespace
