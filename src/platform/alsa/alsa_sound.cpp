@@ -22,10 +22,11 @@ constexpr unsigned kPeriodUs = 10000;
 constexpr unsigned kBufferUs = 200000;
 // Silence kept queued while the stream runs between tones: it rides out the
 // worker being scheduled late, and it is what a tone written now waits behind.
-constexpr auto kQueued = std::chrono::milliseconds(20);
+constexpr auto kQueued = std::chrono::milliseconds(30);
 // The caller is let go when this much of its tone is still to be heard: at
-// least the queued silence, so the next tone can be placed right.
-constexpr auto kLead = std::chrono::milliseconds(30);
+// least the queued silence, so the next tone can be placed right, with room
+// for the worker to be late.
+constexpr auto kLead = std::chrono::milliseconds(40);
 // Silence ahead of the first tone of a stream: about one block of the server.
 constexpr auto kStartSilence = std::chrono::milliseconds(5);
 // How often the running stream is looked after.
@@ -227,14 +228,13 @@ bool PcmPlayer::Open(const Format& format) {
     snd_pcm_hw_params_get_period_size(hw, &period, nullptr);
     if (buffer == 0) return fail();
 
-    // The stream is started by hand once the first tone is written, and never
-    // by the library on its own.
+    // Start as soon as anything is queued. A sound server takes this as the
+    // amount it waits for before it plays again after running dry, so it
+    // must be small.
     snd_pcm_sw_params_t* sw;
     snd_pcm_sw_params_alloca(&sw);
-    snd_pcm_uframes_t boundary = 0;
     if (snd_pcm_sw_params_current(pcm, sw) < 0 ||
-        snd_pcm_sw_params_get_boundary(sw, &boundary) < 0 ||
-        snd_pcm_sw_params_set_start_threshold(pcm, sw, boundary) < 0 ||
+        snd_pcm_sw_params_set_start_threshold(pcm, sw, 1) < 0 ||
         snd_pcm_sw_params_set_avail_min(pcm, sw, std::max<snd_pcm_uframes_t>(period, 1)) < 0 ||
         snd_pcm_sw_params(pcm, sw) < 0)
         return fail();
@@ -344,7 +344,7 @@ bool PcmPlayer::Service(Clock::time_point now) {
         if (!Put(nullptr, static_cast<size_t>(queued_ - (written_ - heard_)), room, done)) return Fail();
     }
     if (!running_ && written_ > heard_) {
-        if (snd_pcm_start(pcm_) < 0) return Fail();
+        if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm_) < 0) return Fail();
         running_ = true;
         heardAt_ = Clock::now();
     }

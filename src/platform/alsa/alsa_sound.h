@@ -37,11 +37,11 @@ std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size);
 // heard before a sound is exactly the time the caller took between the return
 // of one play and the next call, whatever the sound server's latency: a play
 // returns when what is left of its sound to be heard is about what a sound
-// written now would wait behind (some 30 ms), and the next sound is placed
+// written now would wait behind (some 40 ms), and the next sound is placed
 // that long after the end of the last one. After 2 s without a play the
-// stream stops so that the server can suspend; the first play after that
-// starts it again and is heard a few milliseconds later than one on a running
-// stream would be placed.
+// stream stops so that the server can suspend and nothing wakes up; the first
+// play after that starts it afresh, and when it is heard then depends on how
+// soon the server takes the new stream up.
 class AlsaSoundOutput : public port::SoundOutput {
 public:
     explicit AlsaSoundOutput(std::string device = "default");
