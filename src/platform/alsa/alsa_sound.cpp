@@ -156,8 +156,8 @@ private:
         pcm_ = nullptr;
         running_ = toneActive_ = haveRelease_ = false;
     }
-    // Lets what is queued play out and stops the stream, so that the sound
-    // server may suspend; the PCM stays open for the next tone.
+    // Lets what is queued play out (the end of a tone) and stops the stream;
+    // the PCM stays open for the next tone.
     void Finish() {
         if (pcm_ != nullptr && running_) snd_pcm_drain(pcm_);
         running_ = haveRelease_ = false;
@@ -348,7 +348,12 @@ bool PcmPlayer::Service(Clock::time_point now) {
         running_ = true;
         heardAt_ = Clock::now();
     }
-    if (running_ && !toneActive_ && now - releasedAt_ > kIdleStop) Finish();
+    if (running_ && !toneActive_ && now - releasedAt_ > kIdleStop) {
+        // Only silence is queued by now, and a drain could wait for a whole
+        // block of a server that renders in large ones.
+        snd_pcm_drop(pcm_);
+        running_ = haveRelease_ = false;
+    }
     return true;
 }
 
