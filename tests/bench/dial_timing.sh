@@ -91,5 +91,7 @@ for run in $(seq "$runs"); do
     [ -n "${DIAL_TIMING_KEEP:-}" ] && cp "$work/rec$run.raw" "$work/rec$run.times" "$DIAL_TIMING_KEEP/"
     echo "--- run $run"
     "$work/dial_timing" analyse "$work/rec$run" "$dial" "$play_wait" "$char_wait" "$minus_wait" \
-        "$before" "$after"
+        "$before" "$after" | tee -a "$work/all"
 done
+echo "--- all runs"
+grep -E '^(dialled|gaps due|other gaps|Dial key)' "$work/all" | sed 's/; block arrival.*//'

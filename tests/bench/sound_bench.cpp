@@ -2,6 +2,10 @@
 // beyond the clip's own 100 ms, and, when a monitor of the sink is given, the
 // time from the call to the first sample arriving there. Run through
 // sound_bench.sh, which sets up a private sound server with a null sink.
+// While the output's stream runs between plays, a play returns when what is
+// left of its clip to be heard equals what a clip written now waits behind,
+// so on a running stream a play lasts about the clip's length and the call to
+// first sample figure is that wait; a fresh stream starts sooner.
 
 #include <algorithm>
 #include <atomic>
