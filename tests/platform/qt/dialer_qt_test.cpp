@@ -257,6 +257,11 @@ TEST_F(QtDialerTest, WindowIsTheTemplateAndClosesOnlyThroughExitOrTheCloseReques
     EXPECT_EQ(closeResult, IDCANCEL);
     EXPECT_EQ(Dlg().m_bSysClose, 1);
     EXPECT_FALSE(closeAccepted);  // the program ended the run; Qt did not close the window
+
+    const int altF4Result =
+        Run([](platform::QtWindow& w) { Key(w.Dialog()->focusWidget(), Qt::Key_F4, Qt::AltModifier); });
+    EXPECT_EQ(altF4Result, IDCANCEL);
+    EXPECT_EQ(Dlg().m_bSysClose, 1);
 }
 
 TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
@@ -301,6 +306,8 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
         ClickControl(w.Control(1060));
         for (int id = 1026; id <= 1030; ++id) rows.push_back(w.Text(id));
         fieldAfterLoad = w.Text(1065);
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::activeWindow(), w.Dialog());  // the keyboard is back
 
         pick("again.vtl", QFileDialog::AcceptSave, w.Dialog());
         ClickControl(w.Control(1059));
@@ -320,13 +327,16 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
     EXPECT_EQ(fieldAfterSecondSave, Path("again.vtl").toStdString());
 }
 
-TEST_F(QtDialerTest, EmptyListSavesAs402Bytes) {
+TEST_F(QtDialerTest, EmptyListSavesAs402BytesOverAnOldFileWithoutAsking) {
+    WriteBytes(Path("blank.vtl"), "old contents");
     std::string saved;
     Run([&](platform::QtWindow& w) {
         WhenShown([] { return ActiveModal<QFileDialog>(); }, [this](QWidget* found) {
             auto* fd = static_cast<QFileDialog*>(found);
             fd->setDirectory(dir.path());
-            fd->selectFile("blank.vtl");
+            // Even with every file shown, a name without extension gets ".vtl".
+            fd->selectNameFilter(fd->nameFilters().last());
+            fd->selectFile("blank");
             static_cast<QDialog*>(fd)->accept();  // the dialog's own OK step
         });
         ClickControl(w.Control(1059));
@@ -364,12 +374,15 @@ TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox)
 
     std::vector<int> aboutAfter;
     int sysCloseAfterAbout = -1;
+    bool popupOnControl = false;
     const int result = Run([&](platform::QtWindow& w) {
         QDialog* d = w.Dialog();
         chooseAbout(d, false);
         Key(d->focusWidget(), Qt::Key_Space, Qt::AltModifier);
         aboutAfter.push_back(aboutShown);
         EXPECT_FALSE(TopLevelTitled("About Vantrel32"));
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::activeWindow(), d);
         EXPECT_TRUE(d->isVisible());
         EXPECT_EQ(w.Text(1015), "");  // the focused "1" was not pressed
 
@@ -390,7 +403,6 @@ TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox)
         sysCloseAfterAbout = Dlg().m_bSysClose;
 
         // A right-click on a control is that control's, not the window's.
-        bool popupOnControl = false;
         QTimer::singleShot(100, [&] {
             if (QWidget* popup = QApplication::activePopupWidget()) {
                 popupOnControl = true;
@@ -398,14 +410,14 @@ TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox)
             }
         });
         MouseClick(d, w.Control(1019)->geometry().center(), Qt::RightButton);
-        QTimer::singleShot(200, [&w, &popupOnControl] {
-            EXPECT_FALSE(popupOnControl);
+        QTimer::singleShot(200, [&w] {
             static_cast<QAbstractButton*>(w.Control(IDOK))->click();
         });
     });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(aboutAfter, (std::vector<int>{1, 2}));
     EXPECT_EQ(sysCloseAfterAbout, 0);
+    EXPECT_FALSE(popupOnControl);
 }
 
 TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
@@ -451,18 +463,39 @@ TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
     EXPECT_NE(boxOwner, nullptr);
 }
 
-TEST_F(QtDialerTest, KeypadClicksAppendToTheDialFieldAndPlayTheirClips) {
+TEST_F(QtDialerTest, KeypadClicksPlayTheirClipsAndADialGoesOnUnderTheFileDialog) {
     std::vector<std::string> fieldWhilePlaying;
     std::string field;
+    size_t playedUnderDialog = 0;
     const int result = Run([&](platform::QtWindow& w) {
         sound.onPlay = [&] { fieldWhilePlaying.push_back(w.Text(1015)); };
         for (int id : {1000, 1011, 1056, 1016, 1009}) ClickControl(w.Control(id));  // 1 # - D 0
         field = w.Text(1015);
         sound.onPlay = nullptr;
+
+        // The dial is paced by the window's timer, which keeps running while
+        // the file dialog is up; it is cancelled once the dial has been heard.
+        WhenShown([] { return ActiveModal<QFileDialog>(); }, [&](QWidget* fd) {
+            EXPECT_LT(sound.played.size(), 8u);  // the dial had not ended when it opened
+            QPointer<QFileDialog> guard(static_cast<QFileDialog*>(fd));
+            WhenShown(
+                [this, guard]() -> QWidget* { return sound.played.size() >= 8 ? guard.data() : nullptr; },
+                [&](QWidget* found) {
+                    playedUnderDialog = sound.played.size();
+                    static_cast<QFileDialog*>(found)->reject();
+                });
+        });
+        ClickControl(w.Control(1019));
+        ClickControl(w.Control(1060));
         static_cast<QAbstractButton*>(w.Control(IDOK))->click();
     });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(field, "1#-D0");
+    EXPECT_EQ(playedUnderDialog, 8u);
+    ASSERT_EQ(sound.played.size(), 8u);
+    EXPECT_EQ(std::vector(sound.played.begin() + 4, sound.played.end()),
+              std::vector(sound.played.begin(), sound.played.begin() + 4));
+    sound.played.resize(4);
     // The pause "-" has no sound; each clip plays after its character shows.
     EXPECT_EQ(fieldWhilePlaying, (std::vector<std::string>{"1", "1#", "1#-D", "1#-D0"}));
     std::vector<UINT> clips;
