@@ -294,7 +294,8 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
     };
 
     std::string firstSave, fieldAfterSave, roundTrip, fieldAfterLoad, fieldAfterSecondSave;
-    std::vector<std::string> rows;
+    std::vector<std::string> rows, rowNumbers;
+    std::string dialAfterCopy, deleteQuestion;
     const int result = Run([&](platform::QtWindow& w) {
         EXPECT_EQ(w.Text(1027), "999");
         pick("first", QFileDialog::AcceptSave, w.Dialog());
@@ -309,6 +310,23 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
         QApplication::processEvents();
         EXPECT_EQ(QApplication::activeWindow(), w.Dialog());  // the keyboard is back
 
+        // The rows follow the slider, and the list commands work on the loaded entries.
+        w.SetFocus(1091);
+        Key(QApplication::focusWidget(), Qt::Key_PageDown);
+        rowNumbers.push_back(w.Text(1092) + "-" + w.Text(1096));
+        Key(QApplication::focusWidget(), Qt::Key_Home);
+        rowNumbers.push_back(w.Text(1092) + "-" + w.Text(1096));
+        ClickControl(w.Control(1051));
+        ClickControl(w.Control(1057));
+        dialAfterCopy = w.Text(1015);
+        WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
+            auto* box = static_cast<QMessageBox*>(found);
+            deleteQuestion = box->text().toStdString() + "|" + box->windowTitle().toStdString();
+            box->button(QMessageBox::Yes)->click();
+        });
+        ClickControl(w.Control(1089));
+        rows.push_back(w.Text(1026));
+
         pick("again.vtl", QFileDialog::AcceptSave, w.Dialog());
         ClickControl(w.Control(1059));
         roundTrip = ReadBytes(Path("again.vtl"));
@@ -321,9 +339,12 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
     EXPECT_EQ(fieldAfterSave, Path("first.vtl").toStdString());
     // A three-entry file replaces entries 1 to 3 only: a blank makes an entry
     // empty and a last line without its line end loses its last character.
-    EXPECT_EQ(rows, (std::vector<std::string>{"03-1234-5678", "", "12", "777", ""}));
+    EXPECT_EQ(rows, (std::vector<std::string>{"03-1234-5678", "", "12", "777", "", ""}));
     EXPECT_EQ(fieldAfterLoad, Path("hand.vtl").toStdString());
-    EXPECT_EQ(roundTrip, ListFileBytes({"03-1234-5678", "", "12", "777"}));
+    EXPECT_EQ(rowNumbers, (std::vector<std::string>{"6-10", "1-5"}));
+    EXPECT_EQ(dialAfterCopy, "03-1234-5678");
+    EXPECT_EQ(deleteQuestion, "ﾘｽﾄの 1 番目を消去しますか?|List Delete");
+    EXPECT_EQ(roundTrip, ListFileBytes({"", "", "12", "777"}));
     EXPECT_EQ(fieldAfterSecondSave, Path("again.vtl").toStdString());
 }
 
@@ -461,6 +482,55 @@ TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
     EXPECT_TRUE(boxText.contains(Path("help/missing.html"))) << boxText.toStdString();
     EXPECT_EQ(boxTitle, "vantrel");
     EXPECT_NE(boxOwner, nullptr);
+}
+
+TEST_F(QtDialerTest, OptionsOverTheDialerRefuseOutOfRangeValuesAndStoreOnEnter) {
+    std::vector<std::string> seen;
+    QWidget* owner = nullptr;
+    // Plays the user at the options window: `keys` typed after selecting the
+    // whole first edit, then `finish`.
+    auto atOptions = [&](const QString& keys, int finish) {
+        WhenShown([] { return TopLevelTitled("Vantrel Option"); }, [&, keys, finish](QWidget* opt) {
+            owner = opt->parentWidget();
+            auto* edit = opt->findChild<QLineEdit*>("ctrl1022");
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(QApplication::focusWidget(), edit);  // the first edit has the keyboard
+            seen.push_back(edit->text().toStdString());
+            Key(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+            Type(QApplication::focusWidget(), keys);
+            Key(QApplication::focusWidget(), finish);
+        });
+    };
+
+    const int result = Run([&](platform::QtWindow& w) {
+        // 1001 is refused with the bounds; the edit keeps the keyboard with
+        // its text selected, so typing replaces it.
+        WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
+            auto* box = static_cast<QMessageBox*>(found);
+            seen.push_back(box->text().toStdString());
+            box->button(QMessageBox::Ok)->click();
+            QTimer::singleShot(50, [&] {
+                auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                ASSERT_NE(edit, nullptr);
+                seen.push_back(edit->objectName().toStdString() + ":" + edit->selectedText().toStdString());
+                Type(edit, "250");
+                Key(edit, Qt::Key_Return);
+            });
+        });
+        atOptions("1001", Qt::Key_Return);
+        ClickControl(w.Control(1024));
+        seen.push_back(std::to_string(Dlg().m_nPlayWait));
+
+        atOptions("999", Qt::Key_Escape);  // edits are forgotten
+        ClickControl(w.Control(1024));
+        seen.push_back(std::to_string(Dlg().m_nPlayWait));
+        EXPECT_EQ(owner, w.Dialog());
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(seen, (std::vector<std::string>{"10", "0 から 1000 までの整数を入力してください.", "ctrl1022:1001",
+                                              "250", "250", "250"}));
+    EXPECT_NE(ReadBytes(Path("vantrel.ini")).find("PlayWait=250"), std::string::npos);
 }
 
 TEST_F(QtDialerTest, KeypadClicksPlayTheirClipsAndADialGoesOnUnderTheFileDialog) {
