@@ -349,25 +349,32 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
 }
 
 TEST_F(QtDialerTest, EmptyListSavesAs402BytesOverAnOldFileWithoutAsking) {
-    WriteBytes(Path("blank.vtl"), "old contents");
-    std::string saved;
+    // A folder name that is not plain ASCII has to survive the way from the
+    // dialog to the file and to the File field.
+    const QString folder = Path(QString::fromUtf8("リスト 1"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString file = QDir(folder).filePath("blank.vtl");
+    WriteBytes(file, "old contents");
+    std::string saved, field;
     Run([&](platform::QtWindow& w) {
-        WhenShown([] { return ActiveModal<QFileDialog>(); }, [this](QWidget* found) {
+        WhenShown([] { return ActiveModal<QFileDialog>(); }, [folder](QWidget* found) {
             auto* fd = static_cast<QFileDialog*>(found);
-            fd->setDirectory(dir.path());
+            fd->setDirectory(folder);
             // Even with every file shown, a name without extension gets ".vtl".
             fd->selectNameFilter(fd->nameFilters().last());
             fd->selectFile("blank");
             static_cast<QDialog*>(fd)->accept();  // the dialog's own OK step
         });
         ClickControl(w.Control(1059));
-        saved = ReadBytes(Path("blank.vtl"));
+        saved = ReadBytes(file);
+        field = w.Text(1065);
         static_cast<QAbstractButton*>(w.Control(IDOK))->click();
     });
     std::string crlf;
     for (int i = 0; i < 201; ++i) crlf += "\r\n";
     EXPECT_EQ(saved.size(), 402u);
     EXPECT_EQ(saved, crlf);
+    EXPECT_EQ(field, file.toStdString());
 }
 
 TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox) {
@@ -442,8 +449,9 @@ TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox)
 }
 
 TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
-    ASSERT_TRUE(QDir(dir.path()).mkpath("help"));
-    const QString page = Path("help/index.html");
+    const QString helpDir = Path(QString::fromUtf8("ヘルプ files"));
+    ASSERT_TRUE(QDir().mkpath(helpDir));
+    const QString page = QDir(helpDir).filePath("index.html");
     WriteBytes(page, "<html><body><h1>Vantrel</h1></body></html>\n");
 
     // The desktop's URL opener, caught before it starts a browser.
@@ -457,18 +465,20 @@ TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
 
     QString boxText, boxTitle;
     QWidget* boxOwner = nullptr;
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     size_t openedBeforeMissing = 0;
     const int result = Run([&](platform::QtWindow& w) {
         app.SetHelpFile(page.toStdString());
         ClickControl(w.Control(1025));
         openedBeforeMissing = opened.size();
 
-        app.SetHelpFile(Path("help/missing.html").toStdString());
+        app.SetHelpFile(QDir(helpDir).filePath("missing.html").toStdString());
         WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
             auto* box = static_cast<QMessageBox*>(found);
             boxText = box->text();
             boxTitle = box->windowTitle();
             boxOwner = box->parentWidget();
+            boxIcon = box->icon();
             box->button(QMessageBox::Ok)->click();
         });
         ClickControl(w.Control(1025));
@@ -477,9 +487,11 @@ TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
     });
     EXPECT_EQ(result, IDOK);
     ASSERT_EQ(openedBeforeMissing, 1u);
-    EXPECT_EQ(opened[0], QUrl::fromLocalFile(page));
+    EXPECT_EQ(opened[0].scheme(), "file");
+    EXPECT_EQ(opened[0].toLocalFile(), page);
     EXPECT_EQ(opened.size(), 1u);  // nothing is opened for a missing page
-    EXPECT_TRUE(boxText.contains(Path("help/missing.html"))) << boxText.toStdString();
+    EXPECT_TRUE(boxText.contains(QDir(helpDir).filePath("missing.html"))) << boxText.toStdString();
+    EXPECT_EQ(boxIcon, QMessageBox::Warning);
     EXPECT_EQ(boxTitle, "vantrel");
     EXPECT_NE(boxOwner, nullptr);
 }
