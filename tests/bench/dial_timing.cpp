@@ -56,15 +56,18 @@ double Now() {
 int Record(const std::string& source, const std::string& prefix) {
     int fds[2];
     if (pipe(fds) != 0) return 1;
+    const char* block = std::getenv("DIAL_TIMING_BLOCK_MS");
+    const std::string latency = std::string("--latency-msec=") + (block != nullptr ? block : "5");
     const pid_t child = fork();
     if (child == 0) {
         dup2(fds[1], 1);
         close(fds[0]);
         close(fds[1]);
-        // Small blocks: they keep the null sink rendering in small blocks too,
-        // and each arrives soon after it was rendered.
+        // Small blocks (5 ms unless DIAL_TIMING_BLOCK_MS says otherwise): they
+        // keep the null sink rendering in blocks that size too, as a sound
+        // card would, and each arrives soon after it was rendered.
         execlp("parec", "parec", "-d", source.c_str(), "--raw", "--format=s16le", "--rate=22050",
-               "--channels=1", "--latency-msec=5", static_cast<char*>(nullptr));
+               "--channels=1", latency.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

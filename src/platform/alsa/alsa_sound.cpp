@@ -20,13 +20,17 @@ using Clock = std::chrono::steady_clock;
 // period asks the sound server for small blocks, so that little is read ahead.
 constexpr unsigned kPeriodUs = 10000;
 constexpr unsigned kBufferUs = 200000;
-// Silence kept queued while the stream runs between tones: it rides out the
-// worker being scheduled late, and it is what a tone written now waits behind.
+// Silence kept queued while the stream runs between tones, counted to when
+// it is heard: what a tone written now waits behind.
 constexpr auto kQueued = std::chrono::milliseconds(30);
-// The caller is let go when this much of its tone is still to be heard: at
-// least the queued silence, so the next tone can be placed right, with room
-// for the worker to be late.
-constexpr auto kLead = std::chrono::milliseconds(40);
+// Of which at least this much is still to be taken by the sound server, so
+// that the stream never runs dry, however long the server's own latency.
+constexpr auto kUntaken = std::chrono::milliseconds(20);
+// The caller is let go when what is left of its tone to be heard is what a
+// tone written now would wait behind, plus this much room for the worker to
+// be late. Not less than what the first tone of a stream may wait behind.
+constexpr auto kLateRoom = std::chrono::milliseconds(10);
+constexpr auto kLead = kQueued + kLateRoom;
 // Silence ahead of the first tone of a stream: about one block of the server.
 constexpr auto kStartSilence = std::chrono::milliseconds(5);
 // How often the running stream is looked after.
@@ -130,7 +134,7 @@ public:
     // what a tone written now would wait behind.
     bool ToneEnding() const {
         return toneActive_ && padLeft_ == 0 && toneOffset_ == tone_.size() &&
-               toneEnd_ - heard_ <= lead_;
+               toneEnd_ - heard_ <= releaseLead_;
     }
     void Released(Clock::time_point at) {
         toneActive_ = false;
@@ -162,7 +166,7 @@ private:
         if (pcm_ != nullptr && running_) snd_pcm_drain(pcm_);
         running_ = haveRelease_ = false;
     }
-    void UpdateHeard(Clock::time_point now);
+    void UpdateHeard(Clock::time_point now, snd_pcm_sframes_t avail);
     // Writes up to n frames of p, or of silence when p is null; false on a
     // device error that could not be recovered.
     bool Put(const uint8_t* p, size_t n, size_t& room, size_t& done);
@@ -176,17 +180,20 @@ private:
     Format format_{};
     size_t frameBytes_ = 0;
     std::vector<uint8_t> silence_;  // a buffer's worth of silent frames
-    int64_t queued_ = 0, lead_ = 0;  // in frames
+    int64_t bufferFrames_ = 0;
+    int64_t queued_ = 0, untaken_ = 0, lead_ = 0, lateRoom_ = 0;  // in frames
 
     bool running_ = false;
     int64_t written_ = 0;  // frames since the stream started
     int64_t heard_ = 0;    // of which this many have been heard, by estimate
+    int64_t taken_ = 0;    // and this many taken by the server, by estimate
     Clock::time_point heardAt_;
 
     std::vector<uint8_t> tone_;  // the tone in hand, our own copy
     size_t toneOffset_ = 0;      // bytes of it written
     int64_t padLeft_ = 0;        // frames of silence still due before it
     int64_t toneEnd_ = 0;        // stream position of its end
+    int64_t releaseLead_ = 0;    // how much of it is left to hear when the caller goes on
     bool toneActive_ = false;    // the caller waits for it
     Clock::time_point deadline_;
     bool haveRelease_ = false;   // releasedAt_ is that of the last tone of this run
@@ -245,9 +252,11 @@ bool PcmPlayer::Open(const Format& format) {
     frameBytes_ = format.channels * (format.bits / 8);
     silence_.assign(buffer * frameBytes_, 0);
     snd_pcm_format_set_silence(pcmFormat, silence_.data(), static_cast<unsigned>(buffer * format.channels));
-    const auto bufferFrames = static_cast<int64_t>(buffer);
-    queued_ = std::min(Frames(kQueued), bufferFrames / 2);
-    lead_ = std::min(Frames(kLead), bufferFrames / 2);
+    bufferFrames_ = static_cast<int64_t>(buffer);
+    queued_ = std::min(Frames(kQueued), bufferFrames_ / 2);
+    untaken_ = std::min(Frames(kUntaken), bufferFrames_ / 2);
+    lead_ = std::min(Frames(kLead), bufferFrames_ / 2);
+    lateRoom_ = Frames(kLateRoom);
     return true;
 }
 
@@ -263,7 +272,8 @@ bool PcmPlayer::Queue(const WaveImage& wave, Clock::time_point calledAt) {
     if (!running_) {
         const snd_pcm_state_t state = snd_pcm_state(pcm_);
         if (state != SND_PCM_STATE_PREPARED && snd_pcm_prepare(pcm_) < 0) return Fail();
-        written_ = heard_ = 0;
+        written_ = heard_ = taken_ = 0;
+        releaseLead_ = lead_;
         // A stream that starts on a running server is mixed in from a point
         // the server may already have rendered for its other listeners (a
         // monitor loses that much of the start): let that be silence.
@@ -273,6 +283,10 @@ bool PcmPlayer::Queue(const WaveImage& wave, Clock::time_point calledAt) {
         // being let go; never before what is already written.
         const int64_t start = toneEnd_ + Frames(calledAt - releasedAt_);
         padLeft_ = std::max<int64_t>(0, start - written_);
+        // The next tone will wait behind as much as this one does now.
+        releaseLead_ = std::max(lead_, written_ - heard_ + lateRoom_);
+    } else {
+        releaseLead_ = lead_;
     }
     tone_.assign(wave.samples, wave.samples + wave.frames * frameBytes_);
     toneOffset_ = 0;
@@ -286,15 +300,17 @@ bool PcmPlayer::Queue(const WaveImage& wave, Clock::time_point calledAt) {
     return true;
 }
 
-void PcmPlayer::UpdateHeard(Clock::time_point now) {
+void PcmPlayer::UpdateHeard(Clock::time_point now, snd_pcm_sframes_t avail) {
     snd_pcm_sframes_t delay = 0;
     if (snd_pcm_delay(pcm_, &delay) < 0) delay = written_ - heard_;
-    const int64_t byDevice = written_ - std::clamp<int64_t>(delay, 0, written_);
+    const int64_t heardByDevice = written_ - std::clamp<int64_t>(delay, 0, written_);
+    const int64_t takenByDevice = written_ - std::clamp<int64_t>(bufferFrames_ - avail, 0, written_);
     // A device that swallows everything at once (a file, the null device)
     // is taken to play in real time, as a sound card would.
     const double elapsed = std::chrono::duration<double>(now - heardAt_).count();
-    const int64_t byClock = heard_ + static_cast<int64_t>(elapsed * format_.rate * 1.005) + 1;
-    heard_ = std::max(heard_, std::min(byDevice, byClock));
+    const auto step = static_cast<int64_t>(elapsed * format_.rate * 1.005) + 1;
+    heard_ = std::max(heard_, std::min(heardByDevice, heard_ + step));
+    taken_ = std::max(taken_, std::min(takenByDevice, taken_ + step));
     heardAt_ = now;
 }
 
@@ -324,11 +340,11 @@ bool PcmPlayer::Service(Clock::time_point now) {
         // hand goes on from where it was on a stream started afresh.
         if (snd_pcm_recover(pcm_, static_cast<int>(avail), 1) < 0) return Fail();
         running_ = haveRelease_ = false;
-        heard_ = written_;
+        heard_ = taken_ = written_;
         avail = snd_pcm_avail_update(pcm_);
         if (avail < 0) return Fail();
     }
-    if (running_) UpdateHeard(now);
+    if (running_) UpdateHeard(now, avail);
     size_t room = static_cast<size_t>(avail), done = 0;
 
     if (padLeft_ > 0) {
@@ -340,8 +356,9 @@ bool PcmPlayer::Service(Clock::time_point now) {
             return Fail();
         toneOffset_ += done * frameBytes_;
     }
-    if (running_ && padLeft_ == 0 && toneOffset_ == tone_.size() && written_ - heard_ < queued_) {
-        if (!Put(nullptr, static_cast<size_t>(queued_ - (written_ - heard_)), room, done)) return Fail();
+    if (running_ && padLeft_ == 0 && toneOffset_ == tone_.size()) {
+        const int64_t due = std::max(queued_ - (written_ - heard_), untaken_ - (written_ - taken_));
+        if (due > 0 && !Put(nullptr, static_cast<size_t>(due), room, done)) return Fail();
     }
     if (!running_ && written_ > heard_) {
         if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm_) < 0) return Fail();
