@@ -24,19 +24,19 @@ constexpr unsigned kBufferUs = 200000;
 // it is heard: what a tone written now waits behind.
 constexpr auto kQueued = std::chrono::milliseconds(30);
 // Of which at least this much is still to be taken by the sound server, so
-// that the stream never runs dry, however long the server's own latency.
-constexpr auto kUntaken = std::chrono::milliseconds(20);
+// that the stream never runs dry, however long the server's own latency. (A
+// server may report what it has taken a period late, so this is generous.)
+constexpr auto kUntaken = std::chrono::milliseconds(25);
 // The caller is let go when what is left of its tone to be heard is what a
 // tone written now would wait behind, plus this much room for the worker to
-// be late. Not less than what the first tone of a stream may wait behind.
+// be late.
 constexpr auto kLateRoom = std::chrono::milliseconds(10);
-constexpr auto kLead = kQueued + kLateRoom;
 // Silence ahead of the first tone of a stream: about one block of the server.
 constexpr auto kStartSilence = std::chrono::milliseconds(5);
 // How often the running stream is looked after.
 constexpr auto kTick = std::chrono::milliseconds(2);
 // With no tone for this long the stream stops, so that the server may suspend
-// and nothing wakes up; the next tone starts it afresh, a little later.
+// and nothing wakes up; the next tone starts it afresh.
 constexpr auto kIdleStop = std::chrono::seconds(2);
 // How long a tone may overrun its own length before the device is deemed
 // stuck, and how much longer the caller waits for the whole play (opening a
@@ -134,7 +134,7 @@ public:
     // what a tone written now would wait behind.
     bool ToneEnding() const {
         return toneActive_ && padLeft_ == 0 && toneOffset_ == tone_.size() &&
-               toneEnd_ - heard_ <= releaseLead_;
+               toneEnd_ - heard_ <= FreshLatency() + lateRoom_;
     }
     void Released(Clock::time_point at) {
         toneActive_ = false;
@@ -167,6 +167,10 @@ private:
         running_ = haveRelease_ = false;
     }
     void UpdateHeard(Clock::time_point now, snd_pcm_sframes_t avail);
+    // What a tone written now waits behind once the stream runs on silence:
+    // the queued silence, or what the server holds back beyond the silence
+    // it has not taken yet.
+    int64_t FreshLatency() const { return std::max(queued_, taken_ - heard_ + untaken_); }
     // Writes up to n frames of p, or of silence when p is null; false on a
     // device error that could not be recovered.
     bool Put(const uint8_t* p, size_t n, size_t& room, size_t& done);
@@ -181,7 +185,7 @@ private:
     size_t frameBytes_ = 0;
     std::vector<uint8_t> silence_;  // a buffer's worth of silent frames
     int64_t bufferFrames_ = 0;
-    int64_t queued_ = 0, untaken_ = 0, lead_ = 0, lateRoom_ = 0;  // in frames
+    int64_t queued_ = 0, untaken_ = 0, lateRoom_ = 0;  // in frames
 
     bool running_ = false;
     int64_t written_ = 0;  // frames since the stream started
@@ -193,7 +197,6 @@ private:
     size_t toneOffset_ = 0;      // bytes of it written
     int64_t padLeft_ = 0;        // frames of silence still due before it
     int64_t toneEnd_ = 0;        // stream position of its end
-    int64_t releaseLead_ = 0;    // how much of it is left to hear when the caller goes on
     bool toneActive_ = false;    // the caller waits for it
     Clock::time_point deadline_;
     bool haveRelease_ = false;   // releasedAt_ is that of the last tone of this run
@@ -255,7 +258,6 @@ bool PcmPlayer::Open(const Format& format) {
     bufferFrames_ = static_cast<int64_t>(buffer);
     queued_ = std::min(Frames(kQueued), bufferFrames_ / 2);
     untaken_ = std::min(Frames(kUntaken), bufferFrames_ / 2);
-    lead_ = std::min(Frames(kLead), bufferFrames_ / 2);
     lateRoom_ = Frames(kLateRoom);
     return true;
 }
@@ -273,7 +275,6 @@ bool PcmPlayer::Queue(const WaveImage& wave, Clock::time_point calledAt) {
         const snd_pcm_state_t state = snd_pcm_state(pcm_);
         if (state != SND_PCM_STATE_PREPARED && snd_pcm_prepare(pcm_) < 0) return Fail();
         written_ = heard_ = taken_ = 0;
-        releaseLead_ = lead_;
         // A stream that starts on a running server is mixed in from a point
         // the server may already have rendered for its other listeners (a
         // monitor loses that much of the start): let that be silence.
@@ -283,10 +284,6 @@ bool PcmPlayer::Queue(const WaveImage& wave, Clock::time_point calledAt) {
         // being let go; never before what is already written.
         const int64_t start = toneEnd_ + Frames(calledAt - releasedAt_);
         padLeft_ = std::max<int64_t>(0, start - written_);
-        // The next tone will wait behind as much as this one does now.
-        releaseLead_ = std::max(lead_, written_ - heard_ + lateRoom_);
-    } else {
-        releaseLead_ = lead_;
     }
     tone_.assign(wave.samples, wave.samples + wave.frames * frameBytes_);
     toneOffset_ = 0;
