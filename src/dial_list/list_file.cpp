@@ -115,5 +115,5 @@ std::string FormatListFile(const DialList& list) {
 }
 
 bool WriteListFile(const std::string& path, const DialList& list) {
-    return fsys::ReplaceFile(path, FormatListFile(list));
+    return fsys::ReplaceFileContents(path, FormatListFile(list));
 }

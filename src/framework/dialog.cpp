@@ -1,8 +1,7 @@
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "framework/afxwin.h"
+#include "framework/file_system.h"
 
 namespace {
 // The original platform raises shorter intervals to this; timers of 0 ms would
@@ -218,11 +217,8 @@ int CFileDialog::DoModal() {
     // save dialog does; an existing file chosen as it is stays that file.
     std::string ext = m_request.defaultExt;
     if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
-    struct stat st {};
-    if (!m_request.open && !ext.empty() && ::stat(m_path.c_str(), &st) != 0) {
-        const size_t slash = m_path.find_last_of('/');
-        const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
-        if (name.find('.') == std::string::npos) m_path += "." + ext;
+    if (!m_request.open && !ext.empty() && !fsys::Exists(m_path)) {
+        if (fsys::BaseName(m_path).find('.') == std::string::npos) m_path += "." + ext;
     }
     return IDOK;
 }

@@ -35,7 +35,7 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
 // file (a device, a FIFO) cannot be replaced and is written in place, giving
 // up when it stops taking bytes. False on any failure, a file-size limit
 // included; the previous file is then unchanged and no temporary file is left.
-bool ReplaceFile(const std::string& path, std::string_view data);
+bool ReplaceFileContents(const std::string& path, std::string_view data);
 
 // The file a write to path has to replace: the end of its chain of symbolic
 // links, which need not exist yet. False for a loop of links or a link that

@@ -274,7 +274,7 @@ bool ProfileStore::WriteString(std::string_view section, std::string_view key,
 
     std::string updated = IniSet(contents, section, key, value);
     if (r == fsys::ReadStatus::Ok && updated == contents) return true;
-    return fsys::ReplaceFile(target, updated);
+    return fsys::ReplaceFileContents(target, updated);
 }
 
 bool ProfileStore::WriteInt(std::string_view section, std::string_view key, int value) {

@@ -1,17 +1,11 @@
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "framework/afxwin.h"
+#include "framework/file_system.h"
 #include "framework/profile_store.h"
 
 namespace {
 CWinApp* g_app = nullptr;
-
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 }  // namespace
 
 CWinApp::CWinApp(const char* appName) : m_pszAppName(appName ? appName : "vantrel") {
@@ -70,7 +64,7 @@ bool CWinApp::WriteProfileString(std::string_view section, std::string_view entr
 
 void CWinApp::WinHelp(unsigned long /*data*/, UINT /*cmd*/) {
     // Every topic lives in the one help page; the desktop's browser shows it.
-    if (!FileExists(m_helpFile) || !m_windows->OpenHelp(m_helpFile)) {
+    if (!fsys::IsRegularFile(m_helpFile) || !m_windows->OpenHelp(m_helpFile)) {
         std::string text = "ヘルプファイル\n  " + m_helpFile + "\nを開けません.";
         AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
     }

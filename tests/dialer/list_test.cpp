@@ -1,29 +1,9 @@
 // The dial list: its five-row view, copy and delete, and list files through the dialogs.
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-
-#include "support/dialer_fixture.h"
+#include "support/list_fixture.h"
 
 using namespace testing_support;
 
 namespace {
-
-class ListTest : public DialerTest {
-protected:
-    void FillList() {
-        for (int i = 0; i < 100; ++i) std::snprintf(Dlg().m_szList[i], 256, "%d", 1000 + i);
-    }
-    std::string EmptyListFile() const {
-        std::string s = "\r\n";
-        for (int i = 0; i < 100; ++i) s += "\r\n\r\n";
-        return s;
-    }
-    void Close() {
-        ui.SysCommand(SC_CLOSE);
-        Run();
-    }
-};
 
 TEST_F(ListTest, SliderScrollsTheRowsOnEveryNotification) {
     ui.Then([&] {
@@ -201,46 +181,6 @@ TEST_F(ListTest, MissingRememberedFileIsReportedBeforeTheWindowAndKept) {
     });
     Close();
     EXPECT_EQ(fw::ProfileStore(ProfilePath()).GetString("Dial", "LoadFile", ""), path);
-}
-
-TEST_F(ListTest, FailedSavesLeaveEverythingAsItWas) {
-    const std::string path = dir.File("keep.vtl");
-    WriteFile(path, "\r\n\r\n42\r\n");
-    ui.Then([&] { FillList(); });
-    ui.Click(IDC_LIST_SAVE).PickFile("/dev/full").Then([&] {
-        EXPECT_EQ(ui.MessageBoxes().back().text, "ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです.");
-    });
-    ui.Answer(IDOK).Click(IDC_LIST_SAVE).PickFile(dir.File("no/such/dir.vtl")).Answer(IDOK);
-    ui.Then([&] {
-        EXPECT_EQ(Text(IDC_FILE_NAME), "");
-        EXPECT_EQ(Dlg().m_strLoadPath, "");
-        EXPECT_FALSE(std::filesystem::exists(ProfilePath()));
-    });
-    Close();
-    EXPECT_EQ(ReadFile(path), "\r\n\r\n42\r\n");
-}
-
-TEST_F(ListTest, SaveUnderAFileSizeLimitFailsWithoutHarm) {
-    const std::string path = dir.File("limited.vtl");
-    WriteFile(path, "\r\n\r\n42\r\n");
-    // In a child, so that the limit binds only there.
-    pid_t pid = fork();
-    if (pid == 0) {
-        rlimit lim{300, 300};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        ui.Then([&] { FillList(); });
-        ui.Click(IDC_LIST_SAVE).PickFile(path).Answer(IDOK);
-        ui.SysCommand(SC_CLOSE);
-        Run();
-        bool ok = ui.MessageBoxes().size() == 1 &&
-                  ui.MessageBoxes()[0].text == "ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです." && Dlg().m_strLoadPath.empty();
-        _exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(ReadFile(path), "\r\n\r\n42\r\n");
 }
 
 }  // namespace

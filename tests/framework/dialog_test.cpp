@@ -1,10 +1,14 @@
 // The dialog framework: modal runs, command tables, timers and data exchange.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "framework/afxwin.h"
 #include "platform/headless/headless.h"
 #include "resources/dialog_template.h"
 #include "settings/option_dlg.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -141,11 +145,15 @@ TEST_F(FrameworkTest, SaveDialogAddsTheDefaultExtensionOnlyToANewBareName) {
         bool open;
         std::string picked, expected;
     };
+    // A file that exists, though its name has no extension.
+    const std::string dir = testing_support::MakeTempDir("dialog-test-");
+    const std::string existing = dir + "/list";
+    std::ofstream(existing) << "x";
     const Case cases[] = {{false, "/tmp/list", "/tmp/list.vtl"},
                           {false, "/tmp/list.txt", "/tmp/list.txt"},
                           {false, "/tmp/dir.d/list", "/tmp/dir.d/list.vtl"},
                           {true, "/tmp/list", "/tmp/list"},
-                          {false, "/dev/null", "/dev/null"}};
+                          {false, existing, existing}};
     for (const Case& c : cases) {
         CFileDialog fd(c.open, "*.vtl", nullptr, 0x1804, filter);
         ui.PickFile(c.picked);
@@ -157,6 +165,7 @@ TEST_F(FrameworkTest, SaveDialogAddsTheDefaultExtensionOnlyToANewBareName) {
     EXPECT_EQ(cancelled.DoModal(), IDCANCEL);
     EXPECT_EQ(ui.FileDialogs().back().request.filter, filter);
     EXPECT_EQ(ui.FileDialogs().back().request.flags, 0x1804u);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // temporary directory; tests script the user and read back what happened.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,16 +19,18 @@
 #include "framework/profile_store.h"
 #include "platform/headless/headless.h"
 #include "settings/profile_keys.h"
+#include "support/temp_dir.h"
 
 namespace testing_support {
 
+// A fresh directory under the system's temporary folder, removed with its contents.
 class TempDir {
 public:
-    TempDir() {
-        char tmpl[] = "/tmp/vantrel-test-XXXXXX";
-        path_ = ::mkdtemp(tmpl);
+    TempDir() : path_(MakeTempDir("vantrel-test-")) {}
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
     }
-    ~TempDir() { std::filesystem::remove_all(path_); }
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 

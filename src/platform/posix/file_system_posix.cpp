@@ -132,7 +132,7 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
     return ReadStatus::Ok;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view data) {
+bool ReplaceFileContents(const std::string& path, std::string_view data) {
     if (path.empty()) return false;
     std::string target;
     if (!ResolveLinks(path, target)) return false;

@@ -1,0 +1,202 @@
+// List files on POSIX: FIFOs, devices, permissions, symbolic links and limits.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "dial_list/list_file_helpers.h"
+
+namespace {
+
+using namespace list_file_test;
+
+TEST(ListFileRead, FifosAndEndlessDevicesNeverHangTheLoad) {
+    TempDir dir;
+    DialList list;
+    Fill(list, "x");
+
+    // A FIFO nobody writes to reads as empty instead of hanging the load.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadListFile(dir / "fifo", list).status, ListReadStatus::Empty);
+
+    // An endless device is read only as far as a list can reach.
+    Fill(list, "x");
+    const ListReadResult zeros = ReadListFile("/dev/zero", list);
+    EXPECT_EQ(zeros.status, ListReadStatus::Loaded);
+    EXPECT_EQ(zeros.entriesRead, 1);
+    EXPECT_STREQ(list[0], "");
+}
+
+TEST(ListFileWrite, SavesAndLoadsBackWithEveryPermissionKept) {
+    TempDir dir;
+    DialList saved;
+    FillVaried(saved);
+
+    const mode_t oldMask = umask(027);
+    ASSERT_TRUE(WriteListFile(dir / "new.vtl", saved));
+    umask(oldMask);
+    struct stat st;
+    ASSERT_EQ(stat((dir / "new.vtl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(ReadBytes(dir / "new.vtl"), FormatListFile(saved));
+
+    DialList loaded;
+    Fill(loaded, "stale");
+    EXPECT_EQ(ReadListFile(dir / "new.vtl", loaded).entriesRead, 100);
+    for (int i = 0; i < kListEntries; ++i) EXPECT_STREQ(loaded[i], saved[i]);
+
+    // Replacing an existing file keeps its permissions.
+    ASSERT_EQ(chmod((dir / "new.vtl").c_str(), 0604), 0);
+    Fill(saved, "");
+    ASSERT_TRUE(WriteListFile(dir / "new.vtl", saved));
+    ASSERT_EQ(stat((dir / "new.vtl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+    EXPECT_EQ(ReadBytes(dir / "new.vtl").size(), 402u);
+
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(ListFileWrite, SymbolicLinksAreFollowedAndKept) {
+    TempDir dir;
+    fs::create_directory(dir / "lists");
+    WriteBytes(dir / "lists/real.vtl", "old");
+    ASSERT_EQ(chmod((dir / "lists/real.vtl").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("lists/real.vtl", (dir / "relative").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "relative").c_str(), (dir / "absolute").c_str()), 0);
+
+    DialList list;
+    Fill(list, "42");
+    ASSERT_TRUE(WriteListFile(dir / "absolute", list));
+    EXPECT_TRUE(fs::is_symlink(dir / "absolute"));
+    EXPECT_TRUE(fs::is_symlink(dir / "relative"));
+    EXPECT_EQ(ReadBytes(dir / "lists/real.vtl"), FormatListFile(list));
+    struct stat st;
+    ASSERT_EQ(stat((dir / "lists/real.vtl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A dangling link creates the file it names.
+    ASSERT_EQ(symlink("lists/later.vtl", (dir / "dangling").c_str()), 0);
+    ASSERT_TRUE(WriteListFile(dir / "dangling", list));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
+    EXPECT_EQ(ReadBytes(dir / "lists/later.vtl"), FormatListFile(list));
+
+    // A loop of links is a failed save.
+    ASSERT_EQ(symlink("loop2", (dir / "loop1").c_str()), 0);
+    ASSERT_EQ(symlink("loop1", (dir / "loop2").c_str()), 0);
+    EXPECT_FALSE(WriteListFile(dir / "loop1", list));
+}
+
+TEST(ListFileWrite, FailedSavesLeaveThePreviousFileAlone) {
+    TempDir dir;
+    DialList list;
+    FillVaried(list);
+
+    EXPECT_FALSE(WriteListFile("/dev/full", list));
+    ASSERT_EQ(symlink("/dev/full", (dir / "full.vtl").c_str()), 0);
+    EXPECT_FALSE(WriteListFile(dir / "full.vtl", list));
+    EXPECT_TRUE(fs::is_symlink(dir / "full.vtl"));
+
+    EXPECT_FALSE(WriteListFile(dir / "no/such/dir.vtl", list));
+    EXPECT_FALSE(WriteListFile("", list));
+    fs::create_directory(dir / "sub");
+    EXPECT_FALSE(WriteListFile(dir / "sub", list));
+    EXPECT_TRUE(fs::is_directory(dir / "sub"));
+
+    // A FIFO nobody reads fails at once instead of waiting for a reader.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::atomic<bool> finished = false;
+    bool written = true;
+    std::thread writer([&] {
+        written = WriteListFile(dir / "fifo", list);
+        finished = true;
+    });
+    for (int i = 0; i < 100 && !finished; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const bool gaveUp = finished;
+    int release = -1;
+    if (!gaveUp) release = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);  // let the test end
+    writer.join();
+    if (release >= 0) close(release);
+    EXPECT_TRUE(gaveUp);
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+
+    // A file-size limit smaller than the list: the save fails, the process
+    // survives, and the previous file is byte for byte what it was.
+    const std::string previous = "\r\n\r\n0120\r\n";
+    WriteBytes(dir / "limited.vtl", previous);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct rlimit limit = {1000, 1000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+        _exit(WriteListFile(dir / "limited.vtl", list) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadBytes(dir / "limited.vtl"), previous);
+
+    // Only the files the test made are there: every temporary file was removed.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+}
+
+TEST(ListFileWrite, FifoWithAReaderIsWrittenInPlace) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = ReadBytes(dir / "fifo"); });
+    DialList list;
+    Fill(list, "5");
+    // The reader thread may not have opened the FIFO yet.
+    bool written = false;
+    for (int attempt = 0; attempt < 200 && !written; ++attempt) {
+        written = WriteListFile(dir / "fifo", list);
+        if (!written) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!written) close(open((dir / "fifo").c_str(), O_WRONLY));  // release the reader
+    reader.join();
+    EXPECT_TRUE(written);
+    EXPECT_EQ(received, FormatListFile(list));
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+
+    // A reader that never reads, with a pipe smaller than the list: the save
+    // gives up instead of waiting for it forever.
+    const int stuck = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(stuck, 0);
+    ASSERT_GT(fcntl(stuck, F_SETPIPE_SZ, 4096), 0);
+    FillVaried(list);
+    std::atomic<bool> finished = false;
+    written = true;
+    std::thread writer([&] {
+        written = WriteListFile(dir / "fifo", list);
+        finished = true;
+    });
+    for (int i = 0; i < 300 && !finished; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const bool gaveUp = finished;
+    if (!gaveUp) {  // let the test end
+        char sink[4096];
+        while (!finished) {
+            if (read(stuck, sink, sizeof sink) <= 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+    }
+    writer.join();
+    close(stuck);
+    EXPECT_TRUE(gaveUp);
+    EXPECT_FALSE(written);
+}
+
+}  // namespace

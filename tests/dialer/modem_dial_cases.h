@@ -1,0 +1,157 @@
+#pragma once
+// Modem dialing as the user sees it, the same on every platform. Included by a
+// test file that defines ModemDialTest over a real device of its platform,
+// with: devices (port name -> device path, handed to the platform's serial
+// ports), Settings(dial, modemLines), Received(), RunAndClose(),
+// WorkingDevice(), MissingDevice(), DeviceNobodyReads(),
+// StartTranslatingLineEnds() and ExpectLineSettingsKept().
+
+namespace {
+
+TEST_F(ModemDialTest, InitialisationAtOnceThenTheDialLineAfterTheWait) {
+    Settings("0123");
+    ui.Click(IDC_DIAL).Then([&] {
+        EXPECT_EQ(Received(), "ATZ\r\r\n");
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem initializing...");
+        EXPECT_EQ(Dlg().m_nModemPhase, 1);
+    });
+    ui.Click(IDC_DIAL);  // ignored during the wait
+    ui.WaitUntil(2999).Then([&] { EXPECT_EQ(Received(), ""); });
+    ui.WaitUntil(3000).Then([&] {
+        EXPECT_EQ(Received(), "ATDT0123\r\r\n");
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "0123");
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(Dlg().m_nModemPhase, 0);
+        EXPECT_TRUE(Win().timers.empty());
+    });
+    ui.Wait(10000).Then([&] { EXPECT_EQ(Received(), ""); });
+    RunAndClose();
+    EXPECT_TRUE(ui.Sounds().empty());
+    EXPECT_TRUE(ui.MessageBoxes().empty());
+}
+
+TEST_F(ModemDialTest, LinesGoOutExactlyAsComposed) {
+    // Pause characters, a percent sign and an empty initialisation command, byte for byte,
+    // even where the device's own output processing is switched on.
+    StartTranslatingLineEnds();
+    Settings("0,123-4", "ModemInitChar=\nModemDialChar=AT%DT\nModemInitWait=500\n");
+    ui.Click(IDC_DIAL).Then([&] { EXPECT_EQ(Received(), "\r\r\n"); });
+    ui.Wait(500).Then([&] { EXPECT_EQ(Received(), "AT%DT0,123-4\r\r\n"); });
+    RunAndClose();
+    ExpectLineSettingsKept();
+}
+
+TEST_F(ModemDialTest, StopDuringTheWaitSendsAnEmptyLineAndNoDialLineFollows) {
+    Settings("555");
+    ui.Click(IDC_DIAL).Wait(1000).Click(IDC_STOP).Then([&] {
+        EXPECT_EQ(Received(), "ATZ\r\r\n\r\r\n");
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "555");
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(Dlg().m_nModemPhase, 0);
+        EXPECT_TRUE(Win().timers.empty());
+    });
+    ui.Wait(10000).Then([&] { EXPECT_EQ(Received(), ""); });
+    // Stop when idle still sends the empty line.
+    ui.Click(IDC_STOP).Then([&] { EXPECT_EQ(Received(), "\r\r\n"); });
+    RunAndClose();
+}
+
+TEST_F(ModemDialTest, KeysPressedDuringTheWaitAreInTheDialLine) {
+    Settings("12");
+    ui.Click(IDC_DIAL).Click(IDC_KEY_3).Click(IDC_KEY_WAIT).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "123,");  // a key replaces the status text
+    });
+    ui.Wait(3000).Then([&] {
+        EXPECT_EQ(Received(), "ATZ\r\r\nATDT123,\r\r\n");
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "123,");
+    });
+    RunAndClose();
+    EXPECT_EQ(Heard(), "3");  // keypad feedback still sounds in modem mode
+}
+
+TEST_F(ModemDialTest, PortsThatCannotOpenShowTheBoxAtOnce) {
+    // A device nobody takes bytes from would block a plain open; a missing device
+    // cannot open at all.
+    devices["COM2"] = DeviceNobodyReads();
+    for (int port : {1, 2, 7}) {  // COM2 (nobody reads), COM3 (missing), no such port
+        ui = headless::HeadlessSystem();
+        Settings("1", "ModemPort=" + std::to_string(port) + "\n");
+        ui.Click(IDC_DIAL).Then([&] {
+            ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+            EXPECT_EQ(ui.MessageBoxes().back().text, "COMﾎﾟｰﾄのｵｰﾌﾟﾝ ｴﾗｰです.");
+            EXPECT_EQ(ui.MessageBoxes().back().caption, "vantrel");
+        });
+        ui.Answer(IDOK).Then([&] {
+            // Halted: Dial is ignored until Stop; the window keeps working.
+            EXPECT_EQ(Dlg().m_bDialing, 1);
+            EXPECT_EQ(Dlg().m_nModemPhase, 0);
+            EXPECT_EQ(Text(IDC_DIAL_FIELD), "1");
+        });
+        ui.Click(IDC_DIAL).Click(IDC_KEY_2).Then([&] { EXPECT_EQ(Text(IDC_DIAL_FIELD), "12"); });
+        ui.Click(IDC_STOP).Answer(IDOK).Then([&] { EXPECT_EQ(Dlg().m_bDialing, 0); });
+        RunAndClose();
+        EXPECT_EQ(ui.MessageBoxes().size(), 2u) << port;
+        EXPECT_TRUE(ui.Problems().empty()) << port;
+    }
+    EXPECT_EQ(Received(), "");
+}
+
+TEST_F(ModemDialTest, SecondStepRetriesOnEveryTickWhileThePortIsGone) {
+    Settings("9", "ModemInitWait=1000\n");
+    ui.Click(IDC_DIAL).Then([&] {
+        EXPECT_EQ(Received(), "ATZ\r\r\n");
+        devices["COM1"] = MissingDevice();
+    });
+    // One box per tick; each is answered before the next tick.
+    ui.WaitUntil(1000).Answer(IDOK).WaitUntil(2000).Answer(IDOK).Then([&] {
+        EXPECT_EQ(ui.MessageBoxes().size(), 2u);
+        EXPECT_EQ(Dlg().m_nModemPhase, 1);
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem initializing...");
+        devices["COM1"] = WorkingDevice();
+    });
+    ui.WaitUntil(3000).Then([&] {
+        EXPECT_EQ(Received(), "ATDT9\r\r\n");
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "9");
+    });
+    RunAndClose();
+    EXPECT_TRUE(ui.Problems().empty());
+}
+
+TEST_F(ModemDialTest, StopThatCannotOpenThePortStillResetsThePhase) {
+    Settings("4");
+    ui.Click(IDC_DIAL).Then([&] { devices["COM1"] = MissingDevice(); });
+    ui.Click(IDC_STOP).Answer(IDOK).Then([&] {
+        EXPECT_EQ(Dlg().m_nModemPhase, 0);
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "4");
+        devices["COM1"] = WorkingDevice();
+    });
+    // The next dial starts with the initialisation line again.
+    ui.Click(IDC_DIAL).Then([&] { EXPECT_EQ(Received(), "ATZ\r\r\nATZ\r\r\n"); });
+    RunAndClose();
+}
+
+TEST_F(ModemDialTest, FailedTimerAfterTheInitialisationKeepsTheStatusUntilStop) {
+    Settings("7");
+    ui.Then([&] { ui.FailNextSetTimers(1); });
+    ui.Click(IDC_DIAL).Then([&] { EXPECT_EQ(ui.MessageBoxes().back().text, "ﾀｲﾏのｴﾗｰです"); });
+    ui.Answer(IDOK).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem initializing...");
+        EXPECT_EQ(Dlg().m_bDialing, 1);
+        EXPECT_EQ(Dlg().m_nModemPhase, 0);
+    });
+    ui.Click(IDC_STOP).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "7");
+        EXPECT_EQ(Received(), "ATZ\r\r\n\r\r\n");
+    });
+    RunAndClose();
+}
+
+TEST_F(ModemDialTest, EmptyDialStringSendsThePrefixAlone) {
+    Settings("");
+    ui.Click(IDC_DIAL).Wait(3000).Then([&] { EXPECT_EQ(Received(), "ATZ\r\r\nATDT\r\r\n"); });
+    RunAndClose();
+}
+
+}  // namespace
