@@ -17,9 +17,11 @@ CDialerApp theApp;
 int main() {
     platform::Win32WindowSystem windows;
     platform::Win32SoundOutput sound;
+    platform::Win32ResourceClips clips;
     platform::Win32SerialPorts serial;
 
     theApp.AttachPlatform(&windows, &sound, &serial);
+    theApp.AttachSoundClips(&clips);
     // %APPDATA%\vantrel.ini
     theApp.SetProfilePath(fw::DefaultProfilePath("vantrel"));
     theApp.SetHelpFile(platform::ProgramDirectory() + "\\help\\index.html");

@@ -38,12 +38,15 @@ public:
     // Wiring done by main() or a test before Start().
     void AttachPlatform(port::WindowSystem* windows, port::SoundOutput* sound,
                         port::SerialPorts* serial);
+    // Where the tone clips come from when the platform carries them; none by default.
+    void AttachSoundClips(port::SoundClips* clips) { m_clips = clips; }
     void SetProfilePath(const std::string& path);
     void SetHelpFile(const std::string& path);
 
     port::WindowSystem& Windows() const { return *m_windows; }
     port::SoundOutput* Sound() const { return m_sound; }
     port::SerialPorts* Serial() const { return m_serial; }
+    port::SoundClips* Clips() const { return m_clips; }
     const std::string& HelpFile() const { return m_helpFile; }
 
     bool Enable3dControls() { return true; }
@@ -67,6 +70,7 @@ private:
     port::WindowSystem* m_windows = nullptr;
     port::SoundOutput* m_sound = nullptr;
     port::SerialPorts* m_serial = nullptr;
+    port::SoundClips* m_clips = nullptr;
     std::unique_ptr<fw::ProfileStore> m_profile;
     std::string m_helpFile;
 };

@@ -102,6 +102,17 @@ public:
     virtual void PlayWave(const uint8_t* data, size_t size) = 0;
 };
 
+// The program's sound clips where the platform carries them itself, in its
+// executable's resources: each play looks its clip up, hands the image to the
+// sound output and releases it again. Without one, the clips built into the
+// program are played.
+class SoundClips {
+public:
+    virtual ~SoundClips() = default;
+    // Plays clip `id` through out; false, having played nothing, when there is no such clip.
+    virtual bool Play(UINT id, SoundOutput& out) = 0;
+};
+
 class SerialLine {
 public:
     virtual ~SerialLine() = default;

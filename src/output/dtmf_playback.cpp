@@ -4,5 +4,13 @@
 #include "output/tones.h"
 
 void PlayDtmfSound(UINT id) {
-    if (port::SoundOutput* sound = AfxGetApp()->Sound()) PlayDtmfSoundOn(*sound, id);
+    CWinApp* app = AfxGetApp();
+    port::SoundOutput* sound = app->Sound();
+    if (!sound) return;
+    // Clips the platform carries are looked up and released around each play.
+    if (port::SoundClips* clips = app->Clips()) {
+        clips->Play(id & 0xFFFF, *sound);
+        return;
+    }
+    PlayDtmfSoundOn(*sound, id);
 }

@@ -19,11 +19,11 @@ public:
 // The tone clips as resources of type "SOUND" in the program's own image.
 // Each play looks its clip up, loads and locks it, hands it to the sound
 // output and frees it again; nothing is kept between plays.
-class Win32ResourceClips {
+class Win32ResourceClips : public port::SoundClips {
 public:
     // False, having played nothing, when the image carries no such clip or it
     // cannot be loaded. Only the low 16 bits of id name the resource.
-    bool Play(UINT id, port::SoundOutput& out);
+    bool Play(UINT id, port::SoundOutput& out) override;
 };
 
 // Whether `size` bytes at `data` hold a whole RIFF WAVE image: the sound
