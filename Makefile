@@ -2,12 +2,13 @@
 JOBS ?= $(shell nproc)
 RUN_DIR := build/release
 TEST_DIR := build/test
+WIN_DIR := build/windows
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ_DIR := build/fuzz
 FUZZ_FS := src/platform/posix/file_system_posix.cpp src/platform/posix/fd_io.cpp
 
-.PHONY: run test build deps install deb fuzz clean
+.PHONY: run test build deps install deb fuzz clean windows windows-test
 
 deps:
 	bash scripts/install-deps
@@ -24,6 +25,20 @@ test: deps
 	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON >/dev/null
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory windows-test
+
+# The native 32-bit Windows program, cross-built with MinGW-w64: vantrel.exe
+# and a zip with it and its help page, in $(WIN_DIR).
+windows: deps
+	cmake -S . -B $(WIN_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN_DIR) -j $(JOBS) --target windows_zip
+	@ls -l $(WIN_DIR)/vantrel.exe $(WIN_DIR)/vantrel-*-win32.zip
+
+# The behaviour tests and a smoke test of vantrel.exe, under Wine.
+windows-test: windows
+	cmake --build $(WIN_DIR) -j $(JOBS)
+	cd $(WIN_DIR) && ctest --output-on-failure -j $(JOBS)
 
 install: build
 	cmake --install $(RUN_DIR)
