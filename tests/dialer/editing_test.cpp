@@ -102,3 +102,28 @@ TEST_F(EditingTest, BsRemovesTheLastByteOfARestoredStringWhateverItIs) {
 }
 
 }  // namespace
+
+namespace {
+
+// A platform that carries the clips itself is asked for each one by its id.
+class ClipSource : public port::SoundClips {
+public:
+    bool Play(UINT id, port::SoundOutput& out) override {
+        ids.push_back(id);
+        auto clip = FindDtmfClip(id);
+        out.PlayWave(clip.data(), clip.size());
+        return !clip.empty();
+    }
+    std::vector<UINT> ids;
+};
+
+TEST_F(EditingTest, ClipsAreTakenFromThePlatformWhenItCarriesThem) {
+    ClipSource clips;
+    app.AttachSoundClips(&clips);
+    ui.Click(IDC_KEY_0).Click(IDC_KEY_WAIT).Click(IDC_KEY_D).Click(IDOK);
+    Run();
+    EXPECT_EQ(clips.ids, (std::vector<UINT>{2001, 2014}));
+    EXPECT_EQ(Heard(), "0D");
+}
+
+}  // namespace
