@@ -171,8 +171,8 @@ private:
     // the queued silence, or what the server holds back beyond the silence
     // it has not taken yet.
     int64_t FreshLatency() const { return std::max(queued_, taken_ - heard_ + untaken_); }
-    // Writes up to n frames of p, or of silence when p is null; false on a
-    // device error that could not be recovered.
+    // Writes up to n frames of p, or of silence when p is null, as far as
+    // there is room; false on a device error.
     bool Put(const uint8_t* p, size_t n, size_t& room, size_t& done);
     int64_t Frames(Clock::duration d) const {
         return std::chrono::duration_cast<std::chrono::microseconds>(d).count() *
@@ -299,7 +299,8 @@ bool PcmPlayer::Queue(const WaveImage& wave, Clock::time_point calledAt) {
 
 void PcmPlayer::UpdateHeard(Clock::time_point now, snd_pcm_sframes_t avail) {
     snd_pcm_sframes_t delay = 0;
-    if (snd_pcm_delay(pcm_, &delay) < 0) delay = written_ - heard_;
+    // A device that cannot tell its delay is taken to play what it has taken.
+    if (snd_pcm_delay(pcm_, &delay) < 0) delay = bufferFrames_ - avail;
     const int64_t heardByDevice = written_ - std::clamp<int64_t>(delay, 0, written_);
     const int64_t takenByDevice = written_ - std::clamp<int64_t>(bufferFrames_ - avail, 0, written_);
     // A device that swallows everything at once (a file, the null device)
