@@ -83,7 +83,11 @@ public:
     const std::string& Name() const { return name_; }
     // Waits for the writer and reads until it closes.
     std::string ReadAll() {
-        if (!ConnectNamedPipe(handle_, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return {};
+        // A writer that has come and gone already leaves its bytes behind.
+        if (!ConnectNamedPipe(handle_, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED &&
+            GetLastError() != ERROR_NO_DATA) {
+            return {};
+        }
         std::string out;
         char buf[4096];
         DWORD got = 0;
