@@ -115,9 +115,14 @@ bool WriteInPlace(Handle& device, std::string_view data) {
 bool ReplaceAtomically(const std::wstring& target, const std::string& targetUtf8,
                        std::string_view data, bool exists) {
     static std::atomic<unsigned> counter{0};
-    const std::string stem = JoinPath(ParentDirectory(targetUtf8),
-                                      "." + BaseName(targetUtf8).substr(0, 200) + ".tmp" +
-                                          std::to_string(GetCurrentProcessId()) + "-");
+    // Beside the target, so that the rename stays on one volume; the name is
+    // kept short enough for any file system.
+    std::string name = ".";
+    name += BaseName(targetUtf8).substr(0, 200);
+    name += ".tmp";
+    name += std::to_string(GetCurrentProcessId());
+    name += '-';
+    const std::string stem = JoinPath(ParentDirectory(targetUtf8), name);
     std::wstring temp;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (unsigned attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
