@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "framework/ports.h"
@@ -82,16 +83,20 @@ int AfxMessageBox(std::string_view text, UINT type = MB_OK, UINT helpId = 0);
 
 // ---------------------------------------------------------------- command tables
 
+// A handler of each signature the command tables use; the message decides which.
 using AfxPmsg = void (CDialog::*)();
-
-enum class AfxSig { end, vv, vu, vul, vuuS, hv };
+using AfxPmsgTimer = void (CDialog::*)(UINT);
+using AfxPmsgSysCommand = void (CDialog::*)(UINT, long);
+using AfxPmsgScroll = void (CDialog::*)(UINT, UINT, CScrollBar*);
+using AfxPmsgQueryIcon = HCURSOR (CDialog::*)();
+using AfxHandler = std::variant<std::monostate, AfxPmsg, AfxPmsgTimer, AfxPmsgSysCommand,
+                                AfxPmsgScroll, AfxPmsgQueryIcon>;
 
 struct MessageMapEntry {
-    UINT message;  // WM_COMMAND, WM_TIMER, ...
+    UINT message;  // WM_COMMAND, WM_TIMER, ...; 0 ends the table
     int firstId;   // control range for WM_COMMAND
     int lastId;
-    AfxSig sig;
-    AfxPmsg pfn;
+    AfxHandler pfn;
 };
 
 struct MessageMap {
@@ -112,32 +117,22 @@ public:                                               \
         using ThisClass = theClass;                                            \
         const MessageMap* (*const baseMap)() = &baseClass::GetThisMessageMap; \
         static const MessageMapEntry entries[] = {
-#define END_MESSAGE_MAP()                                \
-    {0, 0, 0, AfxSig::end, nullptr}};                    \
-    static const MessageMap map{baseMap, entries};       \
-    return &map;                                         \
+#define END_MESSAGE_MAP()                          \
+    {0, 0, 0, std::monostate{}}};                  \
+    static const MessageMap map{baseMap, entries}; \
+    return &map;                                   \
     }
 
-#define ON_BN_CLICKED(id, fn) \
-    {WM_COMMAND, id, id, AfxSig::vv, static_cast<AfxPmsg>(&ThisClass::fn)},
+#define ON_BN_CLICKED(id, fn) {WM_COMMAND, id, id, static_cast<AfxPmsg>(&ThisClass::fn)},
 #define ON_COMMAND_RANGE(first, last, fn) \
-    {WM_COMMAND, first, last, AfxSig::vv, static_cast<AfxPmsg>(&ThisClass::fn)},
-#define ON_WM_TIMER()                        \
-    {WM_TIMER, 0, 0, AfxSig::vu,             \
-     reinterpret_cast<AfxPmsg>(static_cast<void (CDialog::*)(UINT)>(&ThisClass::OnTimer))},
-#define ON_WM_SYSCOMMAND()                                                      \
-    {WM_SYSCOMMAND, 0, 0, AfxSig::vul,                                          \
-     reinterpret_cast<AfxPmsg>(                                                 \
-         static_cast<void (CDialog::*)(UINT, long)>(&ThisClass::OnSysCommand))},
-#define ON_WM_VSCROLL()                                                               \
-    {WM_VSCROLL, 0, 0, AfxSig::vuuS,                                                  \
-     reinterpret_cast<AfxPmsg>(                                                       \
-         static_cast<void (CDialog::*)(UINT, UINT, CScrollBar*)>(&ThisClass::OnVScroll))},
-#define ON_WM_PAINT() \
-    {WM_PAINT, 0, 0, AfxSig::vv, static_cast<AfxPmsg>(&ThisClass::OnPaint)},
-#define ON_WM_QUERYDRAGICON()                 \
-    {WM_QUERYDRAGICON, 0, 0, AfxSig::hv,      \
-     reinterpret_cast<AfxPmsg>(static_cast<HCURSOR (CDialog::*)()>(&ThisClass::OnQueryDragIcon))},
+    {WM_COMMAND, first, last, static_cast<AfxPmsg>(&ThisClass::fn)},
+#define ON_WM_TIMER() {WM_TIMER, 0, 0, static_cast<AfxPmsgTimer>(&ThisClass::OnTimer)},
+#define ON_WM_SYSCOMMAND() \
+    {WM_SYSCOMMAND, 0, 0, static_cast<AfxPmsgSysCommand>(&ThisClass::OnSysCommand)},
+#define ON_WM_VSCROLL() {WM_VSCROLL, 0, 0, static_cast<AfxPmsgScroll>(&ThisClass::OnVScroll)},
+#define ON_WM_PAINT() {WM_PAINT, 0, 0, static_cast<AfxPmsg>(&ThisClass::OnPaint)},
+#define ON_WM_QUERYDRAGICON() \
+    {WM_QUERYDRAGICON, 0, 0, static_cast<AfxPmsgQueryIcon>(&ThisClass::OnQueryDragIcon)},
 
 // ---------------------------------------------------------------- controls
 

@@ -15,9 +15,9 @@ CDialog::~CDialog() = default;
 
 const MessageMap* CDialog::GetThisMessageMap() {
     static const MessageMapEntry entries[] = {
-        {WM_COMMAND, IDOK, IDOK, AfxSig::vv, static_cast<AfxPmsg>(&CDialog::OnOK)},
-        {WM_COMMAND, IDCANCEL, IDCANCEL, AfxSig::vv, static_cast<AfxPmsg>(&CDialog::OnCancel)},
-        {0, 0, 0, AfxSig::end, nullptr}};
+        {WM_COMMAND, IDOK, IDOK, static_cast<AfxPmsg>(&CDialog::OnOK)},
+        {WM_COMMAND, IDCANCEL, IDCANCEL, static_cast<AfxPmsg>(&CDialog::OnCancel)},
+        {0, 0, 0, std::monostate{}}};
     static const MessageMap map{nullptr, entries};
     return &map;
 }
@@ -132,7 +132,7 @@ HCURSOR CDialog::OnQueryDragIcon() { return 0; }
 
 const MessageMapEntry* CDialog::FindEntry(UINT message, int id) const {
     for (const MessageMap* map = GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
-        for (const MessageMapEntry* e = map->entries; e->sig != AfxSig::end; ++e) {
+        for (const MessageMapEntry* e = map->entries; e->message != 0; ++e) {
             if (e->message != message) continue;
             if (message != WM_COMMAND || (id >= e->firstId && id <= e->lastId)) return e;
         }
@@ -140,35 +140,40 @@ const MessageMapEntry* CDialog::FindEntry(UINT message, int id) const {
     return nullptr;
 }
 
+// The handler of `message`, when the table has one of the signature that message carries.
+template <class Pmsg>
+static Pmsg HandlerOf(const MessageMapEntry* e) {
+    const Pmsg* pfn = e ? std::get_if<Pmsg>(&e->pfn) : nullptr;
+    return pfn ? *pfn : nullptr;
+}
+
 void CDialog::OnCommandEvent(int id, UINT) {
-    if (const MessageMapEntry* e = FindEntry(WM_COMMAND, id)) (this->*e->pfn)();
+    if (AfxPmsg pfn = HandlerOf<AfxPmsg>(FindEntry(WM_COMMAND, id))) (this->*pfn)();
 }
 
 void CDialog::OnTimerEvent(UINT id) {
-    if (const MessageMapEntry* e = FindEntry(WM_TIMER, 0))
-        (this->*reinterpret_cast<void (CDialog::*)(UINT)>(e->pfn))(id);
+    if (AfxPmsgTimer pfn = HandlerOf<AfxPmsgTimer>(FindEntry(WM_TIMER, 0))) (this->*pfn)(id);
 }
 
 void CDialog::OnSysCommandEvent(UINT cmd, long param) {
-    if (const MessageMapEntry* e = FindEntry(WM_SYSCOMMAND, 0))
-        (this->*reinterpret_cast<void (CDialog::*)(UINT, long)>(e->pfn))(cmd, param);
+    if (AfxPmsgSysCommand pfn = HandlerOf<AfxPmsgSysCommand>(FindEntry(WM_SYSCOMMAND, 0)))
+        (this->*pfn)(cmd, param);
     else
         CDialog::OnSysCommand(cmd, param);
 }
 
 void CDialog::OnVScrollEvent(UINT code, int pos) {
-    if (const MessageMapEntry* e = FindEntry(WM_VSCROLL, 0))
-        (this->*reinterpret_cast<void (CDialog::*)(UINT, UINT, CScrollBar*)>(e->pfn))(
-            code, static_cast<UINT>(pos), nullptr);
+    if (AfxPmsgScroll pfn = HandlerOf<AfxPmsgScroll>(FindEntry(WM_VSCROLL, 0)))
+        (this->*pfn)(code, static_cast<UINT>(pos), nullptr);
 }
 
 void CDialog::OnPaintEvent() {
-    if (const MessageMapEntry* e = FindEntry(WM_PAINT, 0)) (this->*e->pfn)();
+    if (AfxPmsg pfn = HandlerOf<AfxPmsg>(FindEntry(WM_PAINT, 0))) (this->*pfn)();
 }
 
 HCURSOR CDialog::SendQueryDragIcon() {
-    if (const MessageMapEntry* e = FindEntry(WM_QUERYDRAGICON, 0))
-        return (this->*reinterpret_cast<HCURSOR (CDialog::*)()>(e->pfn))();
+    if (AfxPmsgQueryIcon pfn = HandlerOf<AfxPmsgQueryIcon>(FindEntry(WM_QUERYDRAGICON, 0)))
+        return (this->*pfn)();
     return OnQueryDragIcon();
 }
 

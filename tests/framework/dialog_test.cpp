@@ -121,8 +121,11 @@ TEST_F(FrameworkTest, IntegerExchangeAcceptsSignedDecimalsAndRefusesEverythingEl
             int value = -1;
             DDX_Text(&dx, IDC_OPT_CHAR_WAIT, value);
             EXPECT_EQ(!dx.Failed(), c.ok) << "'" << c.text << "'";
-            if (c.ok) EXPECT_EQ(value, c.value) << c.text;
-            if (!c.ok) EXPECT_EQ(dlg.Native()->FocusId(), IDC_OPT_CHAR_WAIT);
+            if (c.ok) {
+                EXPECT_EQ(value, c.value) << c.text;
+            } else {
+                EXPECT_EQ(dlg.Native()->FocusId(), IDC_OPT_CHAR_WAIT);
+            }
             // A failed exchange runs nothing after it.
             std::string untouched = "x";
             DDX_Text(&dx, IDC_OPT_MODEM_DIAL, untouched);

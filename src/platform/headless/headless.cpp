@@ -154,42 +154,56 @@ void HeadlessWindow::DrawIcon(int x, int y, int iconId) { drawnIcons.push_back({
 HeadlessSystem::HeadlessSystem() = default;
 HeadlessSystem::~HeadlessSystem() = default;
 
+namespace {
+Action Act(Action::Kind kind, int id = 0, int value = 0, int pos = 0, std::string text = {}) {
+    Action a;
+    a.kind = kind;
+    a.id = id;
+    a.value = value;
+    a.pos = pos;
+    a.text = std::move(text);
+    return a;
+}
+}  // namespace
+
 HeadlessSystem& HeadlessSystem::Push(Action a) {
     script_.push_back(std::move(a));
     return *this;
 }
 
-HeadlessSystem& HeadlessSystem::Click(int id) { return Push({Action::Kind::Click, id}); }
+HeadlessSystem& HeadlessSystem::Click(int id) { return Push(Act(Action::Kind::Click, id)); }
 HeadlessSystem& HeadlessSystem::Press(Key key) {
-    return Push({Action::Kind::PressKey, 0, static_cast<int>(key)});
+    return Push(Act(Action::Kind::PressKey, 0, static_cast<int>(key)));
 }
 HeadlessSystem& HeadlessSystem::SysCommand(UINT cmd) {
-    return Push({Action::Kind::SysCommand, 0, static_cast<int>(cmd)});
+    return Push(Act(Action::Kind::SysCommand, 0, static_cast<int>(cmd)));
 }
 HeadlessSystem& HeadlessSystem::Scroll(UINT code, int pos) {
-    return Push({Action::Kind::Scroll, 1091, static_cast<int>(code), pos});
+    return Push(Act(Action::Kind::Scroll, 1091, static_cast<int>(code), pos));
 }
-HeadlessSystem& HeadlessSystem::Focus(int id) { return Push({Action::Kind::Focus, id}); }
+HeadlessSystem& HeadlessSystem::Focus(int id) { return Push(Act(Action::Kind::Focus, id)); }
 HeadlessSystem& HeadlessSystem::Type(int id, std::string text) {
-    return Push({Action::Kind::Type, id, 0, 0, std::move(text)});
+    return Push(Act(Action::Kind::Type, id, 0, 0, std::move(text)));
 }
-HeadlessSystem& HeadlessSystem::Wait(int ms) { return Push({Action::Kind::Wait, 0, ms}); }
+HeadlessSystem& HeadlessSystem::Wait(int ms) { return Push(Act(Action::Kind::Wait, 0, ms)); }
 HeadlessSystem& HeadlessSystem::WaitUntil(int64_t ms) {
-    return Push({Action::Kind::WaitUntil, 0, 0, 0, {}, {}, ms});
+    Action a = Act(Action::Kind::WaitUntil);
+    a.at = ms;
+    return Push(std::move(a));
 }
 HeadlessSystem& HeadlessSystem::Answer(int button) {
-    return Push({Action::Kind::Answer, 0, button});
+    return Push(Act(Action::Kind::Answer, 0, button));
 }
 HeadlessSystem& HeadlessSystem::PickFile(std::string path) {
-    return Push({Action::Kind::PickFile, 0, 0, 0, std::move(path)});
+    return Push(Act(Action::Kind::PickFile, 0, 0, 0, std::move(path)));
 }
-HeadlessSystem& HeadlessSystem::CancelFile() { return Push({Action::Kind::CancelFile}); }
+HeadlessSystem& HeadlessSystem::CancelFile() { return Push(Act(Action::Kind::CancelFile)); }
 HeadlessSystem& HeadlessSystem::Then(std::function<void()> inspect) {
-    Action a{Action::Kind::Inspect};
+    Action a = Act(Action::Kind::Inspect);
     a.inspect = std::move(inspect);
     return Push(std::move(a));
 }
-HeadlessSystem& HeadlessSystem::Paint() { return Push({Action::Kind::Paint}); }
+HeadlessSystem& HeadlessSystem::Paint() { return Push(Act(Action::Kind::Paint)); }
 
 HeadlessWindow* HeadlessSystem::Top() const {
     for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
@@ -214,7 +228,9 @@ int HeadlessSystem::RunModal(port::Window& window) {
     auto& w = static_cast<HeadlessWindow&>(window);
     auto* owner = static_cast<HeadlessWindow*>(w.Owner());
     if (owner) owner->enabled = false;
-    Frame frame{FrameKind::Dialog, &w};
+    Frame frame;
+    frame.kind = FrameKind::Dialog;
+    frame.window = &w;
     frames_.push_back(&frame);
     while (!w.ended) {
         if (!Step(frame)) {
@@ -238,7 +254,8 @@ int HeadlessSystem::MessageBox(port::Window*, std::string_view text, std::string
                                UINT style) {
     boxes_.push_back({now_, std::string(text), std::string(caption), style});
     size_t index = boxes_.size() - 1;
-    Frame frame{FrameKind::Box};
+    Frame frame;
+    frame.kind = FrameKind::Box;
     frame.style = style;
     frames_.push_back(&frame);
     while (!frame.done) {
@@ -256,7 +273,8 @@ int HeadlessSystem::MessageBox(port::Window*, std::string_view text, std::string
 std::optional<std::string> HeadlessSystem::FileDialog(port::Window*,
                                                       const port::FileDialogRequest& request) {
     fileDialogs_.push_back({now_, request});
-    Frame frame{FrameKind::File};
+    Frame frame;
+    frame.kind = FrameKind::File;
     frames_.push_back(&frame);
     while (!frame.done) {
         if (!Step(frame)) {

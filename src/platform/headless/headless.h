@@ -115,7 +115,7 @@ struct Action {
         Click, PressKey, SysCommand, Scroll, Focus, Type, Wait, WaitUntil, Answer, PickFile, CancelFile,
         Inspect, Paint
     };
-    Kind kind;
+    Kind kind = Kind::Inspect;
     int id = 0;
     int value = 0;  // key, command, scroll code, milliseconds, button
     int pos = 0;
@@ -198,7 +198,7 @@ private:
     friend class HeadlessWindow;
     enum class FrameKind { Dialog, Box, File };
     struct Frame {
-        FrameKind kind;
+        FrameKind kind = FrameKind::Dialog;
         HeadlessWindow* window = nullptr;
         bool done = false;
         int result = 0;
