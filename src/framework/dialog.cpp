@@ -1,7 +1,6 @@
 #include <algorithm>
 
 #include "framework/afxwin.h"
-#include "framework/file_system.h"
 
 namespace {
 // The original platform raises shorter intervals to this; timers of 0 ms would
@@ -62,16 +61,7 @@ int CDialog::FirstTabStop() const {
 }
 
 std::vector<int> CDialog::RadioGroup(int firstId) const {
-    std::vector<int> group;
-    if (!m_template) return group;
-    const auto& controls = m_template->controls;
-    auto it = std::find_if(controls.begin(), controls.end(),
-                           [&](const res::ControlTemplate& c) { return c.id == firstId; });
-    for (; it != controls.end(); ++it) {
-        if (it->id != firstId && (it->style & WS_GROUP)) break;
-        if (it->kind == res::ControlKind::RadioButton) group.push_back(it->id);
-    }
-    return group;
+    return m_template ? res::RadioGroupOf(*m_template, firstId) : std::vector<int>{};
 }
 
 bool CDialog::OnInitDialog() {
@@ -218,12 +208,5 @@ int CFileDialog::DoModal() {
     auto path = app->Windows().FileDialog(owner ? owner->Native() : nullptr, m_request);
     if (!path) return IDCANCEL;
     m_path = *path;
-    // A new name typed without an extension gets the default one, as the platform's
-    // save dialog does; an existing file chosen as it is stays that file.
-    std::string ext = m_request.defaultExt;
-    if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
-    if (!m_request.open && !ext.empty() && !fsys::Exists(m_path)) {
-        if (fsys::BaseName(m_path).find('.') == std::string::npos) m_path += "." + ext;
-    }
     return IDOK;
 }

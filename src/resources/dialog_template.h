@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace res {
 
@@ -31,6 +32,10 @@ struct DialogTemplate {
 
 // nullptr when the program has no template of that number.
 const DialogTemplate* FindDialogTemplate(int id);
+
+// The radio buttons of the group that holds control `id`, in template order: a
+// group runs from a control with the group style to the next one.
+std::vector<int> RadioGroupOf(const DialogTemplate& tmpl, int id);
 
 // The string table; empty for an unknown id.
 std::string_view LoadStringResource(int id);

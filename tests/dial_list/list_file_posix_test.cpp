@@ -44,7 +44,7 @@ TEST(ListFileWrite, SavesAndLoadsBackWithEveryPermissionKept) {
     struct stat st;
     ASSERT_EQ(stat((dir / "new.vtl").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(ReadBytes(dir / "new.vtl"), FormatListFile(saved));
+    EXPECT_EQ(ReadFileBytes(dir / "new.vtl"), FormatListFile(saved));
 
     DialList loaded;
     Fill(loaded, "stale");
@@ -57,7 +57,7 @@ TEST(ListFileWrite, SavesAndLoadsBackWithEveryPermissionKept) {
     ASSERT_TRUE(WriteListFile(dir / "new.vtl", saved));
     ASSERT_EQ(stat((dir / "new.vtl").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0604u);
-    EXPECT_EQ(ReadBytes(dir / "new.vtl").size(), 402u);
+    EXPECT_EQ(ReadFileBytes(dir / "new.vtl").size(), 402u);
 
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
@@ -66,7 +66,7 @@ TEST(ListFileWrite, SavesAndLoadsBackWithEveryPermissionKept) {
 TEST(ListFileWrite, SymbolicLinksAreFollowedAndKept) {
     TempDir dir;
     fs::create_directory(dir / "lists");
-    WriteBytes(dir / "lists/real.vtl", "old");
+    WriteFileBytes(dir / "lists/real.vtl", "old");
     ASSERT_EQ(chmod((dir / "lists/real.vtl").c_str(), 0600), 0);
     ASSERT_EQ(symlink("lists/real.vtl", (dir / "relative").c_str()), 0);
     ASSERT_EQ(symlink((dir / "relative").c_str(), (dir / "absolute").c_str()), 0);
@@ -76,7 +76,7 @@ TEST(ListFileWrite, SymbolicLinksAreFollowedAndKept) {
     ASSERT_TRUE(WriteListFile(dir / "absolute", list));
     EXPECT_TRUE(fs::is_symlink(dir / "absolute"));
     EXPECT_TRUE(fs::is_symlink(dir / "relative"));
-    EXPECT_EQ(ReadBytes(dir / "lists/real.vtl"), FormatListFile(list));
+    EXPECT_EQ(ReadFileBytes(dir / "lists/real.vtl"), FormatListFile(list));
     struct stat st;
     ASSERT_EQ(stat((dir / "lists/real.vtl").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -85,7 +85,7 @@ TEST(ListFileWrite, SymbolicLinksAreFollowedAndKept) {
     ASSERT_EQ(symlink("lists/later.vtl", (dir / "dangling").c_str()), 0);
     ASSERT_TRUE(WriteListFile(dir / "dangling", list));
     EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
-    EXPECT_EQ(ReadBytes(dir / "lists/later.vtl"), FormatListFile(list));
+    EXPECT_EQ(ReadFileBytes(dir / "lists/later.vtl"), FormatListFile(list));
 
     // A loop of links is a failed save.
     ASSERT_EQ(symlink("loop2", (dir / "loop1").c_str()), 0);
@@ -132,7 +132,7 @@ TEST(ListFileWrite, FailedSavesLeaveThePreviousFileAlone) {
     // A file-size limit smaller than the list: the save fails, the process
     // survives, and the previous file is byte for byte what it was.
     const std::string previous = "\r\n\r\n0120\r\n";
-    WriteBytes(dir / "limited.vtl", previous);
+    WriteFileBytes(dir / "limited.vtl", previous);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -144,7 +144,7 @@ TEST(ListFileWrite, FailedSavesLeaveThePreviousFileAlone) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(ReadBytes(dir / "limited.vtl"), previous);
+    EXPECT_EQ(ReadFileBytes(dir / "limited.vtl"), previous);
 
     // Only the files the test made are there: every temporary file was removed.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
@@ -154,7 +154,7 @@ TEST(ListFileWrite, FifoWithAReaderIsWrittenInPlace) {
     TempDir dir;
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::string received;
-    std::thread reader([&] { received = ReadBytes(dir / "fifo"); });
+    std::thread reader([&] { received = ReadFileBytes(dir / "fifo"); });
     DialList list;
     Fill(list, "5");
     // The reader thread may not have opened the FIFO yet.

@@ -185,10 +185,10 @@ TEST(ListFileRead, OpensFilesAndRefusesWhatItCannotRead) {
     EXPECT_EQ(ReadListFile(dir.path(), list).status, ListReadStatus::CannotOpen);
     EXPECT_STREQ(list[0], "x");
 
-    WriteBytes(dir / "empty.vtl", "");
+    WriteFileBytes(dir / "empty.vtl", "");
     EXPECT_EQ(ReadListFile(dir / "empty.vtl", list).status, ListReadStatus::Empty);
 
-    WriteBytes(dir / "three.vtl", FileOf({"1\r\n", "2\r\n", "3"}));
+    WriteFileBytes(dir / "three.vtl", FileOf({"1\r\n", "2\r\n", "3"}));
     const ListReadResult result = ReadListFile(dir / "three.vtl", list);
     EXPECT_EQ(result.status, ListReadStatus::Loaded);
     EXPECT_EQ(result.entriesRead, 3);

@@ -53,10 +53,10 @@ TEST(ListFileWrite, ReadOnlyFilesFoldersAndMissingFoldersFailWithoutHarm) {
     DialList list;
     FillVaried(list);
     const std::string previous = "\r\n\r\n0120\r\n";
-    WriteBytes(dir / "locked.vtl", previous);
+    WriteFileBytes(dir / "locked.vtl", previous);
     ASSERT_TRUE(SetFileAttributesW(Wide(dir / "locked.vtl").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_FALSE(WriteListFile(dir / "locked.vtl", list));
-    EXPECT_EQ(ReadBytes(dir / "locked.vtl"), previous);
+    EXPECT_EQ(ReadFileBytes(dir / "locked.vtl"), previous);
 
     fs::create_directory(dir / "sub");
     EXPECT_FALSE(WriteListFile(dir / "sub", list));

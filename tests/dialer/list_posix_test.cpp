@@ -10,25 +10,25 @@ using namespace testing_support;
 namespace {
 
 TEST_F(ListTest, FailedSavesLeaveEverythingAsItWas) {
-    const std::string path = dir.File("keep.vtl");
-    WriteFile(path, "\r\n\r\n42\r\n");
+    const std::string path = dir / "keep.vtl";
+    WriteFileBytes(path, "\r\n\r\n42\r\n");
     ui.Then([&] { FillList(); });
     ui.Click(IDC_LIST_SAVE).PickFile("/dev/full").Then([&] {
         EXPECT_EQ(ui.MessageBoxes().back().text, "ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです.");
     });
-    ui.Answer(IDOK).Click(IDC_LIST_SAVE).PickFile(dir.File("no/such/dir.vtl")).Answer(IDOK);
+    ui.Answer(IDOK).Click(IDC_LIST_SAVE).PickFile(dir / "no/such/dir.vtl").Answer(IDOK);
     ui.Then([&] {
         EXPECT_EQ(Text(IDC_FILE_NAME), "");
         EXPECT_EQ(Dlg().m_strLoadPath, "");
         EXPECT_FALSE(std::filesystem::exists(ProfilePath()));
     });
     Close();
-    EXPECT_EQ(ReadFile(path), "\r\n\r\n42\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "\r\n\r\n42\r\n");
 }
 
 TEST_F(ListTest, SaveUnderAFileSizeLimitFailsWithoutHarm) {
-    const std::string path = dir.File("limited.vtl");
-    WriteFile(path, "\r\n\r\n42\r\n");
+    const std::string path = dir / "limited.vtl";
+    WriteFileBytes(path, "\r\n\r\n42\r\n");
     // In a child, so that the limit binds only there.
     pid_t pid = fork();
     if (pid == 0) {
@@ -46,7 +46,7 @@ TEST_F(ListTest, SaveUnderAFileSizeLimitFailsWithoutHarm) {
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(ReadFile(path), "\r\n\r\n42\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "\r\n\r\n42\r\n");
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST_F(ListTest, WithoutASelectedRowTheListCommandsChangeNothing) {
 }
 
 TEST_F(ListTest, SaveThenLoadRestoresAllEntriesAndRemembersTheFile) {
-    const std::string path = dir.File("numbers.vtl");
+    const std::string path = dir / "numbers.vtl";
     ui.Then([&] {
         FillList();
         std::memset(Dlg().m_szList[50], '7', 255);
@@ -116,7 +116,7 @@ TEST_F(ListTest, SaveThenLoadRestoresAllEntriesAndRemembersTheFile) {
         EXPECT_EQ(Text(IDC_FILE_NAME), path);
     });
     Close();
-    EXPECT_EQ(ReadFile(path).size(), 402u + 99 * 4 + 255);
+    EXPECT_EQ(ReadFileBytes(path).size(), 402u + 99 * 4 + 255);
 
     // The next start loads the remembered file and ignores the row keys.
     fw::ProfileStore(ProfilePath()).WriteString("Dial", "DialList0", "999");
@@ -129,19 +129,19 @@ TEST_F(ListTest, SaveThenLoadRestoresAllEntriesAndRemembersTheFile) {
 }
 
 TEST_F(ListTest, EmptyListSavesAs402BytesAndCancelChangesNothing) {
-    const std::string path = dir.File("empty.vtl");
+    const std::string path = dir / "empty.vtl";
     ui.Click(IDC_LIST_SAVE).CancelFile().Click(IDC_LIST_LOAD).CancelFile();
     ui.Click(IDC_LIST_SAVE).PickFile(path);
     Close();
-    EXPECT_EQ(ReadFile(path), EmptyListFile());
+    EXPECT_EQ(ReadFileBytes(path), EmptyListFile());
 }
 
 TEST_F(ListTest, LoadingSmallAndOddFiles) {
-    const std::string one = dir.File("one.vtl"), three = dir.File("three.vtl"),
-                      empty = dir.File("zero.vtl");
-    WriteFile(one, "\r\n");
-    WriteFile(three, "\r\n\r\n03-1234-5678\r\n\r\n12 34\r\n\n123");
-    WriteFile(empty, "");
+    const std::string one = dir / "one.vtl", three = dir / "three.vtl",
+                      empty = dir / "zero.vtl";
+    WriteFileBytes(one, "\r\n");
+    WriteFileBytes(three, "\r\n\r\n03-1234-5678\r\n\r\n12 34\r\n\n123");
+    WriteFileBytes(empty, "");
     ui.Then([&] { FillList(); });
     ui.Scroll(SB_THUMBPOSITION, 20).Click(IDC_LIST_LOAD).PickFile(one).Then([&] {
         EXPECT_STREQ(Dlg().m_szList[0], "1000");
@@ -159,16 +159,16 @@ TEST_F(ListTest, LoadingSmallAndOddFiles) {
         EXPECT_EQ(ui.MessageBoxes().back().caption, "vantrel");
     });
     ui.Answer(IDOK).Then([&] { EXPECT_EQ(Text(IDC_FILE_NAME), three); });
-    ui.Click(IDC_LIST_LOAD).PickFile(dir.File("gone.vtl")).Then([&] {
+    ui.Click(IDC_LIST_LOAD).PickFile(dir / "gone.vtl").Then([&] {
         EXPECT_EQ(ui.MessageBoxes().back().text,
-                  "ﾌｧｲﾙ\n  " + dir.File("gone.vtl") + "\nのｵｰﾌﾟﾝ ｴﾗｰです");
+                  "ﾌｧｲﾙ\n  " + dir / "gone.vtl" + "\nのｵｰﾌﾟﾝ ｴﾗｰです");
     });
     ui.Answer(IDOK).Then([&] { EXPECT_EQ(Text(IDC_FILE_NAME), three); });
     Close();
 }
 
 TEST_F(ListTest, MissingRememberedFileIsReportedBeforeTheWindowAndKept) {
-    const std::string path = dir.File("lost.vtl");
+    const std::string path = dir / "lost.vtl";
     SetProfile("[Dial]\nLoadFile=" + path + "\nDialList0=111\n");
     ui.Then([&] {
         ASSERT_EQ(ui.OpenMessageBoxes(), 1);

@@ -8,8 +8,8 @@ using namespace testing_support;
 namespace {
 
 TEST_F(ListTest, SaveOverAReadOnlyFileFailsAndLeavesEverythingAsItWas) {
-    const std::string path = dir.File("keep.vtl");
-    WriteFile(path, "\r\n\r\n42\r\n");
+    const std::string path = dir / "keep.vtl";
+    WriteFileBytes(path, "\r\n\r\n42\r\n");
     namespace fs = std::filesystem;
     fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
@@ -23,7 +23,7 @@ TEST_F(ListTest, SaveOverAReadOnlyFileFailsAndLeavesEverythingAsItWas) {
         EXPECT_EQ(Dlg().m_strLoadPath, "");
     });
     Close();
-    EXPECT_EQ(ReadFile(path), "\r\n\r\n42\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "\r\n\r\n42\r\n");
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
 }
 

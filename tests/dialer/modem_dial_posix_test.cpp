@@ -44,7 +44,7 @@ protected:
     static std::string MissingDevice() { return "/nonexistent/tty"; }
     // A FIFO without a reader: a plain open would wait for one.
     std::string DeviceNobodyReads() {
-        const std::string fifo = dir.File("fifo");
+        const std::string fifo = dir / "fifo";
         EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
         return fifo;
     }

@@ -35,8 +35,8 @@ protected:
         seen = all.size();
         return fresh;
     }
-    std::string WorkingDevice() const { return dir.File("modem"); }
-    std::string MissingDevice() const { return dir.File("no-such-device"); }
+    std::string WorkingDevice() const { return dir / "modem"; }
+    std::string MissingDevice() const { return dir / "no-such-device"; }
     std::string DeviceNobodyReads() const {
         return "\\\\.\\pipe\\vantrel-test-nobody-" + std::to_string(std::random_device()());
     }

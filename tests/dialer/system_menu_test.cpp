@@ -58,18 +58,18 @@ TEST_F(SystemMenuTest, MinimisedIconIsCentredWithTheRoundingOfTheOriginal) {
 }
 
 TEST_F(SystemMenuTest, HelpOpensTheHelpPageOrSaysWhichFileIsMissing) {
-    const std::string page = dir.File("index.html");
-    WriteFile(page, "<html></html>");
+    const std::string page = dir / "index.html";
+    WriteFileBytes(page, "<html></html>");
     app.SetHelpFile(page);
     ui.Click(IDC_HELP_BUTTON).Then([&] {
         ASSERT_EQ(ui.HelpRequests().size(), 1u);
         EXPECT_EQ(ui.HelpRequests()[0], page);
         EXPECT_TRUE(ui.MessageBoxes().empty());
-        app.SetHelpFile(dir.File("missing.html"));
+        app.SetHelpFile(dir / "missing.html");
     });
     ui.Click(IDC_HELP_BUTTON).Then([&] {
         ASSERT_EQ(ui.OpenMessageBoxes(), 1);
-        EXPECT_NE(ui.MessageBoxes().back().text.find(dir.File("missing.html")), std::string::npos);
+        EXPECT_NE(ui.MessageBoxes().back().text.find(dir / "missing.html"), std::string::npos);
     });
     ui.Answer(IDOK).Click(IDOK);
     EXPECT_EQ(Run(), IDOK);

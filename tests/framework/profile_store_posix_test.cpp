@@ -20,7 +20,7 @@ using std::optional;
 TEST(ProfileStore, KeepsModeAndWritesThroughSymlinks) {
     TempDir dir;
     const string target = dir / "real.ini";
-    WriteAll(target, "; mine\r\n[s]\r\nk=1\r\n");
+    WriteFileBytes(target, "; mine\r\n[s]\r\nk=1\r\n");
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
 
     fs::create_directory(dir / "links");
@@ -33,7 +33,7 @@ TEST(ProfileStore, KeepsModeAndWritesThroughSymlinks) {
 
     EXPECT_TRUE(fs::is_symlink(dir / "abs.ini"));
     EXPECT_TRUE(fs::is_symlink(dir / "links/rel.ini"));
-    EXPECT_EQ(ReadAll(target), "; mine\r\n[s]\r\nk=2\r\nn=x\r\n");
+    EXPECT_EQ(ReadFileBytes(target), "; mine\r\n[s]\r\nk=2\r\nn=x\r\n");
     struct stat st {};
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -42,14 +42,14 @@ TEST(ProfileStore, KeepsModeAndWritesThroughSymlinks) {
     fs::create_symlink("made.ini", dir / "dangling.ini");
     ASSERT_TRUE(fw::ProfileStore(dir / "dangling.ini").WriteString("a", "b", "c"));
     EXPECT_TRUE(fs::is_symlink(dir / "dangling.ini"));
-    EXPECT_EQ(ReadAll(dir / "made.ini"), "[a]\nb=c\n");
+    EXPECT_EQ(ReadFileBytes(dir / "made.ini"), "[a]\nb=c\n");
 }
 
 TEST(ProfileStore, FailedWriteLeavesOldFileByteIdentical) {
     TempDir dir;
     const string path = dir / "vantrel.ini";
     const string old = "[Dial]\r\nLastDial=123\r\n; keep me\r\n";
-    WriteAll(path, old);
+    WriteFileBytes(path, old);
 
     // A file size limit below the new file's size: the write must fail cleanly
     // (not be killed by SIGXFSZ) and leave neither a short profile nor a temp.
@@ -66,13 +66,13 @@ TEST(ProfileStore, FailedWriteLeavesOldFileByteIdentical) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0) << "write claimed success";
-    EXPECT_EQ(ReadAll(path), old);
+    EXPECT_EQ(ReadFileBytes(path), old);
     EXPECT_EQ(Names(dir.path()), (std::vector<string>{"vantrel.ini", "vantrel.ini.lock"}));
 
     // A directory in the path that is a file: nothing can be made there.
-    WriteAll(dir / "conf", "not a directory");
+    WriteFileBytes(dir / "conf", "not a directory");
     EXPECT_FALSE(fw::ProfileStore(dir / "conf/vantrel.ini").WriteString("s", "k", "v"));
-    EXPECT_EQ(ReadAll(dir / "conf"), "not a directory");
+    EXPECT_EQ(ReadFileBytes(dir / "conf"), "not a directory");
 
     // The profile path is a directory: it is neither read nor replaced.
     fs::create_directory(dir / "ini");

@@ -156,7 +156,7 @@ TEST(ProfileStore, ReadsWritesAndDefaults) {
     ASSERT_TRUE(store.WriteString("Modem", "ModemInitChar", ""));
     ASSERT_TRUE(store.WriteInt("Flag and Numeric", "TransSelect", -1));
     ASSERT_TRUE(store.WriteString("Dial", "LastDial", "03-1234,5"));
-    EXPECT_EQ(ReadAll(path),
+    EXPECT_EQ(ReadFileBytes(path),
               "[Modem]\nModemInitChar=\n[Flag and Numeric]\nTransSelect=-1\n"
               "[Dial]\nLastDial=03-1234,5\n");
 
@@ -165,7 +165,7 @@ TEST(ProfileStore, ReadsWritesAndDefaults) {
     EXPECT_EQ(store.GetString("Dial", "LastDial", ""), "03-1234,5");
     EXPECT_EQ(store.GetInt("Dial", "LastDial", 7), 3) << "digits up to the first other character";
 
-    WriteAll(path, "[n]\nempty=\nquoted=\"\"\nword=abc\nbig=99999999999\n");
+    WriteFileBytes(path, "[n]\nempty=\nquoted=\"\"\nword=abc\nbig=99999999999\n");
     EXPECT_EQ(store.GetInt("n", "empty", 5), 5);
     EXPECT_EQ(store.GetInt("n", "quoted", 5), 5);
     EXPECT_EQ(store.GetInt("n", "word", 5), 0);
@@ -173,7 +173,7 @@ TEST(ProfileStore, ReadsWritesAndDefaults) {
     EXPECT_EQ(store.GetInt("n", "missing", 5), 5);
 
     EXPECT_FALSE(store.WriteString("n", "a=b", "1"));
-    EXPECT_EQ(ReadAll(path), "[n]\nempty=\nquoted=\"\"\nword=abc\nbig=99999999999\n");
+    EXPECT_EQ(ReadFileBytes(path), "[n]\nempty=\nquoted=\"\"\nword=abc\nbig=99999999999\n");
 }
 
 TEST(ProfileStore, ConcurrentWriterThreadsLoseNoKey) {

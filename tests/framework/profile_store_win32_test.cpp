@@ -41,9 +41,9 @@ TEST(ProfileStore, UnicodeFoldersAreMadeAndReadOnlyProfilesAreLeftAlone) {
     SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // A file where a folder should be: nothing can be made there.
-    WriteAll(dir / "conf", "not a folder");
+    WriteFileBytes(dir / "conf", "not a folder");
     EXPECT_FALSE(fw::ProfileStore(dir / "conf/vantrel.ini").WriteString("s", "k", "v"));
-    EXPECT_EQ(ReadAll(dir / "conf"), "not a folder");
+    EXPECT_EQ(ReadFileBytes(dir / "conf"), "not a folder");
 }
 
 }  // namespace

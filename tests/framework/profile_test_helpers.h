@@ -15,30 +15,9 @@ namespace profile_test {
 namespace fs = std::filesystem;
 using std::string;
 
-class TempDir {
-public:
-    TempDir() : path_(testing_support::MakeTempDir("profile_test.")) {}
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    string operator/(const string& name) const { return path_ + "/" + name; }
-    const string& path() const { return path_; }
-
-private:
-    string path_;
-};
-
-inline string ReadAll(const string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void WriteAll(const string& path, const string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
 
 inline std::vector<string> Names(const string& dir) {
     std::vector<string> names;

@@ -23,33 +23,6 @@
 
 namespace testing_support {
 
-// A fresh directory under the system's temporary folder, removed with its contents.
-class TempDir {
-public:
-    TempDir() : path_(MakeTempDir("vantrel-test-")) {}
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
 // The symbol whose clip a recorded sound is, or '?' when it is none of them.
 inline char SymbolOfSound(const headless::SoundRecord& s) {
     for (const ToneEntry& t : ToneTable()) {
@@ -84,9 +57,9 @@ protected:
         app.SetProfilePath(ProfilePath());
     }
 
-    std::string ProfilePath() const { return dir.File("vantrel.ini"); }
-    std::string Profile() const { return ReadFile(ProfilePath()); }
-    void SetProfile(const std::string& text) { WriteFile(ProfilePath(), text); }
+    std::string ProfilePath() const { return dir / "vantrel.ini"; }
+    std::string Profile() const { return ReadFileBytes(ProfilePath()); }
+    void SetProfile(const std::string& text) { WriteFileBytes(ProfilePath(), text); }
 
     // Runs the dialer window as the program does, keeping the window object for
     // the test to look at afterwards; returns how the window ended.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/file_system.h"
+
 namespace headless {
 namespace {
 
@@ -283,6 +285,13 @@ std::optional<std::string> HeadlessSystem::FileDialog(port::Window*,
         }
     }
     frames_.pop_back();
+    // As the platforms' save dialogs do: a new name typed without an extension
+    // gets the default one; an existing file chosen as it is stays that file.
+    std::string ext = request.defaultExt;
+    if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
+    if (frame.path && !request.open && !ext.empty() && !fsys::Exists(*frame.path) &&
+        fsys::BaseName(*frame.path).find('.') == std::string::npos)
+        *frame.path += "." + ext;
     return frame.path;
 }
 
@@ -379,18 +388,8 @@ void HeadlessSystem::ApplyToDialog(HeadlessWindow& w, Action& a) {
             }
             if (c->kind == res::ControlKind::RadioButton) {
                 // Automatic radio buttons check themselves and clear their group.
-                const auto& controls = w.Template().controls;
-                int start = -1, idx = 0;
-                for (const auto& t : controls) {
-                    if (t.kind == res::ControlKind::RadioButton && (t.style & WS_GROUP)) start = idx;
-                    if (t.id == a.id) break;
-                    ++idx;
-                }
-                for (size_t i = start < 0 ? 0 : size_t(start); i < controls.size(); ++i) {
-                    if (int(i) != start && (controls[i].style & WS_GROUP)) break;
-                    if (controls[i].kind == res::ControlKind::RadioButton)
-                        w.Find(controls[i].id)->checked = controls[i].id == a.id;
-                }
+                for (int member : res::RadioGroupOf(w.Template(), a.id))
+                    w.Find(member)->checked = member == a.id;
             }
             // A click gives the control the focus; buttons then notify the window.
             w.SetFocus(a.id);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/qt/qt_test_support.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
@@ -47,17 +49,9 @@ struct RecordingSound : port::SoundOutput {
     }
 };
 
-void Key(QWidget* target, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
-         const QString& text = {}) {
-    ASSERT_NE(target, nullptr);
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QApplication::sendEvent(target, &release);
-}
 
 void Type(QWidget* target, const QString& text) {
-    for (QChar c : text) Key(target, 0, Qt::NoModifier, QString(c));
+    for (QChar c : text) SendKey(target, 0, Qt::NoModifier, QString(c));
 }
 
 // A press and release on the window itself, so that Qt picks the receiver.
@@ -134,7 +128,7 @@ protected:
                 popup->close();
             } else if (QWidget* modal = QApplication::activeModalWidget()) {
                 if (dynamic_cast<platform::DialogWidget*>(modal))
-                    Key(modal, Qt::Key_Escape);
+                    SendKey(modal, Qt::Key_Escape);
                 else if (auto* d = qobject_cast<QDialog*>(modal))
                     d->reject();
             } else if (dlg_) {
@@ -227,14 +221,14 @@ TEST_F(QtDialerTest, WindowIsTheTemplateAndClosesOnlyThroughExitOrTheCloseReques
         // The first focus is on "1", and Tab walks the tab stops in template order.
         walked.push_back(w.FocusId());
         for (size_t i = 0; i < tabStops.size(); ++i) {
-            Key(d->focusWidget(), Qt::Key_Tab);
+            SendKey(d->focusWidget(), Qt::Key_Tab);
             walked.push_back(w.FocusId());
         }
         // Esc does not close the window, whichever control has the focus.
         w.SetFocus(1000);
-        Key(d->focusWidget(), Qt::Key_Escape);
+        SendKey(d->focusWidget(), Qt::Key_Escape);
         w.SetFocus(1091);
-        Key(d->focusWidget(), Qt::Key_Escape);
+        SendKey(d->focusWidget(), Qt::Key_Escape);
         QTimer::singleShot(20, [&w, &openAfterEsc] {
             openAfterEsc = w.Dialog()->isVisible();
             static_cast<QAbstractButton*>(w.Control(IDOK))->click();
@@ -259,7 +253,7 @@ TEST_F(QtDialerTest, WindowIsTheTemplateAndClosesOnlyThroughExitOrTheCloseReques
     EXPECT_FALSE(closeAccepted);  // the program ended the run; Qt did not close the window
 
     const int altF4Result =
-        Run([](platform::QtWindow& w) { Key(w.Dialog()->focusWidget(), Qt::Key_F4, Qt::AltModifier); });
+        Run([](platform::QtWindow& w) { SendKey(w.Dialog()->focusWidget(), Qt::Key_F4, Qt::AltModifier); });
     EXPECT_EQ(altF4Result, IDCANCEL);
     EXPECT_EQ(Dlg().m_bSysClose, 1);
 }
@@ -285,7 +279,7 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
                       ASSERT_NE(edit, nullptr);
                       edit->setFocus();
                       Type(edit, name);
-                      Key(edit, Qt::Key_Return);
+                      SendKey(edit, Qt::Key_Return);
                       if (fd->isVisible()) {
                           ADD_FAILURE() << "Enter did not accept the file dialog";
                           fd->reject();
@@ -312,9 +306,9 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
 
         // The rows follow the slider, and the list commands work on the loaded entries.
         w.SetFocus(1091);
-        Key(QApplication::focusWidget(), Qt::Key_PageDown);
+        SendKey(QApplication::focusWidget(), Qt::Key_PageDown);
         rowNumbers.push_back(w.Text(1092) + "-" + w.Text(1096));
-        Key(QApplication::focusWidget(), Qt::Key_Home);
+        SendKey(QApplication::focusWidget(), Qt::Key_Home);
         rowNumbers.push_back(w.Text(1092) + "-" + w.Text(1096));
         ClickControl(w.Control(1051));
         ClickControl(w.Control(1057));
@@ -387,7 +381,7 @@ TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox)
                 EXPECT_EQ(about->parentWidget(), dialer);
                 EXPECT_EQ(QApplication::activeModalWidget(), about);
                 if (closeWithEsc) {
-                    Key(about->focusWidget() ? about->focusWidget() : about, Qt::Key_Escape);
+                    SendKey(about->focusWidget() ? about->focusWidget() : about, Qt::Key_Escape);
                 } else {
                     QPushButton* ok = nullptr;
                     for (auto* b : about->findChildren<QPushButton*>())
@@ -396,7 +390,7 @@ TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox)
                     ClickControl(ok);
                 }
             });
-            Key(popup, Qt::Key_A, Qt::NoModifier, "a");
+            SendKey(popup, Qt::Key_A, Qt::NoModifier, "a");
         });
     };
 
@@ -406,7 +400,7 @@ TEST_F(QtDialerTest, SystemMenuFromAltSpaceAndFromTheBackgroundOpensTheAboutBox)
     const int result = Run([&](platform::QtWindow& w) {
         QDialog* d = w.Dialog();
         chooseAbout(d, false);
-        Key(d->focusWidget(), Qt::Key_Space, Qt::AltModifier);
+        SendKey(d->focusWidget(), Qt::Key_Space, Qt::AltModifier);
         aboutAfter.push_back(aboutShown);
         EXPECT_FALSE(TopLevelTitled("About Vantrel32"));
         QApplication::processEvents();
@@ -508,9 +502,9 @@ TEST_F(QtDialerTest, OptionsOverTheDialerRefuseOutOfRangeValuesAndStoreOnEnter) 
             ASSERT_NE(edit, nullptr);
             EXPECT_EQ(QApplication::focusWidget(), edit);  // the first edit has the keyboard
             seen.push_back(edit->text().toStdString());
-            Key(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+            SendKey(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
             Type(QApplication::focusWidget(), keys);
-            Key(QApplication::focusWidget(), finish);
+            SendKey(QApplication::focusWidget(), finish);
         });
     };
 
@@ -526,7 +520,7 @@ TEST_F(QtDialerTest, OptionsOverTheDialerRefuseOutOfRangeValuesAndStoreOnEnter) 
                 ASSERT_NE(edit, nullptr);
                 seen.push_back(edit->objectName().toStdString() + ":" + edit->selectedText().toStdString());
                 Type(edit, "250");
-                Key(edit, Qt::Key_Return);
+                SendKey(edit, Qt::Key_Return);
             });
         });
         atOptions("1001", Qt::Key_Return);

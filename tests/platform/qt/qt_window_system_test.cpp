@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/qt/qt_test_support.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -74,14 +76,6 @@ struct Recorder : port::WindowEvents {
     }
 };
 
-void SendKey(QWidget* target, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
-             const QString& text = {}) {
-    ASSERT_NE(target, nullptr);
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QApplication::sendEvent(target, &release);
-}
 
 int MulDivRound(int a, int b, int c) { return (a * b + c / 2) / c; }
 
