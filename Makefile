@@ -7,6 +7,9 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ_DIR := build/fuzz
 FUZZ_FS := src/platform/posix/file_system_posix.cpp src/platform/posix/fd_io.cpp
+# Rebuilds are much cheaper with ccache; it is used when the machine has it.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE))
 
 .PHONY: run test build deps install deb fuzz clean windows windows-test
 
@@ -15,14 +18,14 @@ deps:
 
 build: deps
 	cmake -S . -B $(RUN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_TESTS=OFF \
-	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(LAUNCHER) >/dev/null
 	cmake --build $(RUN_DIR) -j $(JOBS) --target vantrel
 
 run: build
 	./$(RUN_DIR)/vantrel
 
 test: deps
-	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON >/dev/null
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON $(LAUNCHER) >/dev/null
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory windows-test
@@ -31,7 +34,7 @@ test: deps
 # and a zip with it and its help page, in $(WIN_DIR).
 windows: deps
 	cmake -S . -B $(WIN_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \
-	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	  -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) >/dev/null
 	cmake --build $(WIN_DIR) -j $(JOBS) --target windows_zip
 	@ls -l $(WIN_DIR)/vantrel.exe $(WIN_DIR)/vantrel-*-win32.zip
 
