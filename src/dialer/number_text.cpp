@@ -1,0 +1,140 @@
+#include "dialer/number_text.h"
+
+#include <cstdio>
+
+namespace {
+
+bool IsDialChar(char c) {
+    return (c >= '0' && c <= '9') || c == '*' || c == '#' || (c >= 'A' && c <= 'D') || c == ',' ||
+           c == '-';
+}
+
+char ToUpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Bytes of the UTF-8 character starting at text[i] (1 for anything malformed).
+size_t CharLength(std::string_view text, size_t i) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (i + n > text.size()) return 1;
+    for (size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+    return n;
+}
+
+// Spaces people put between digit groups, including the no-break spaces that
+// word processors and web pages use.
+size_t BlankLength(std::string_view text, size_t i) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return 1;
+    const std::string_view rest = text.substr(i);
+    for (std::string_view nbsp : {"\xC2\xA0", "\xE2\x80\xAF", "\xE2\x80\x89"})
+        if (rest.substr(0, nbsp.size()) == nbsp) return nbsp.size();
+    return 0;
+}
+
+bool IsVisualSeparator(char c) { return c == '(' || c == ')' || c == '.' || c == '/'; }
+
+// A printable character is shown as itself; a control character by its code.
+std::string Describe(std::string_view ch) {
+    const unsigned char c = static_cast<unsigned char>(ch[0]);
+    if (ch.size() == 1 && (c < 0x20 || c == 0x7F || c >= 0x80)) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "0x%02X", c);
+        return buf;
+    }
+    return "\"" + std::string(ch) + "\"";
+}
+
+NormalizedNumber Refuse(std::string message) {
+    NormalizedNumber r;
+    r.message = std::move(message);
+    return r;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = ToUpperAscii(c);
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Browsers hand tel: links over with their escapes (%2B for the plus).
+std::string DecodePercent(std::string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            const int hi = HexValue(s[i + 1]), lo = HexValue(s[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPrefix) {
+    size_t start = 0;
+    while (start < text.size() && BlankLength(text, start) > 0) start += BlankLength(text, start);
+    text.remove_prefix(start);
+
+    std::string decoded;
+    const std::string_view scheme = "tel:";
+    bool isUri = text.size() >= scheme.size();
+    for (size_t i = 0; isUri && i < scheme.size(); ++i)
+        if (ToUpperAscii(text[i]) != ToUpperAscii(scheme[i])) isUri = false;
+    if (isUri) {
+        // Parameters (;ext=, ;phone-context=, ...) are not part of what is dialed.
+        std::string_view number = text.substr(scheme.size());
+        number = number.substr(0, number.find(';'));
+        decoded = DecodePercent(number);
+        text = decoded;
+    }
+
+    NormalizedNumber result;
+    bool anyKept = false;
+    for (size_t i = 0; i < text.size();) {
+        if (const size_t blank = BlankLength(text, i)) {
+            i += blank;
+            continue;
+        }
+        const char c = ToUpperAscii(text[i]);
+        if (IsDialChar(c)) {
+            result.dial += c;
+            anyKept = true;
+            ++i;
+            continue;
+        }
+        if (IsVisualSeparator(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '+' && !anyKept) {
+            if (intlPrefix.empty())
+                return Refuse(
+                    "The number starts with \"+\", but no international call prefix is set. "
+                    "Set it as IntlPrefix in the [Dial] section of the profile vantrel.ini "
+                    "(for example IntlPrefix=00), then try again.");
+            for (char p : intlPrefix)
+                if (!IsDialChar(p))
+                    return Refuse("The international call prefix IntlPrefix in the [Dial] section "
+                                  "of the profile contains " +
+                                  Describe(std::string_view(&p, 1)) +
+                                  ", which cannot be dialed. Correct it in vantrel.ini.");
+            result.dial += intlPrefix;
+            anyKept = true;
+            ++i;
+            continue;
+        }
+        const size_t n = CharLength(text, i);
+        return Refuse("The number cannot be dialed: it contains " + Describe(text.substr(i, n)) +
+                      ". Only digits, *, #, A to D, commas and hyphens can be dialed.");
+    }
+    if (!anyKept) return Refuse("There is no telephone number in the text.");
+    result.ok = true;
+    return result;
+}

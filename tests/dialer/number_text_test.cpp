@@ -1,0 +1,61 @@
+#include "dialer/number_text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(NormalizeNumber, RealWorldNumbers) {
+    struct Case {
+        const char* text;
+        const char* prefix;
+        const char* dial;  // nullptr: refused
+        const char* named = "";  // what the refusal must mention
+    };
+    const Case cases[] = {
+        // international
+        {"+1 (555) 010-9999", "011", "0111555010-9999"},
+        {"+44 20 7946 0958", "00", "00442079460958"},
+        {"+81-3-1234-5678", "010", "01081-3-1234-5678"},
+        {"+49 (0)30 901820", "00", "0049030901820"},
+        {"+1 555 0100", "", nullptr, "IntlPrefix"},
+        {"+1 555 0100", "0 0", nullptr, "IntlPrefix"},
+        // national, with the separators people write
+        {"0120-444-444", "", "0120-444-444"},
+        {"(030) 901820", "", "030901820"},
+        {"555.010.9999", "", "5550109999"},
+        {"06/12 34 56 78", "", "0612345678"},
+        {"01\xC2\xA0" "23\xC2\xA0" "45", "", "012345"},
+        {"  5550100\r\n", "", "5550100"},
+        // tel: links, parameters and escapes
+        {"tel:+1-555-010-9999;ext=12", "00", "001-555-010-9999"},
+        {"TEL:0120444444", "", "0120444444"},
+        {"tel:7042;phone-context=example.com", "", "7042"},
+        {"tel:%2B33%201%2023", "00", "0033123"},
+        // dial characters: pauses, tone letters, star codes
+        {"*31#0120,,1234", "", "*31#0120,,1234"},
+        {"a b c d", "", "ABCD"},
+        // garbage and lookalikes
+        {"1-800-FLOWERS", "", nullptr, "\"F\""},
+        {"555 0100 x12", "", nullptr, "\"x\""},
+        {"5;ext=1", "", nullptr, "\";\""},
+        {"1+1", "00", nullptr, "\"+\""},
+        {"\xEF\xBC\x91\xEF\xBC\x92", "", nullptr, "\"\xEF\xBC\x91\""},  // full-width digits
+        {"12\x07", "", nullptr, "0x07"},
+        {"mailto:a@b", "", nullptr, "\"m\""},
+        {"", "", nullptr, "no telephone number"},
+        {" ( ) ", "", nullptr, "no telephone number"},
+        {"tel:;ext=1", "", nullptr, "no telephone number"},
+    };
+    for (const Case& k : cases) {
+        const NormalizedNumber n = NormalizeNumber(k.text, k.prefix);
+        if (k.dial) {
+            EXPECT_TRUE(n.ok) << k.text << ": " << n.message;
+            EXPECT_EQ(n.dial, k.dial) << k.text;
+        } else {
+            EXPECT_FALSE(n.ok) << k.text << " gave " << n.dial;
+            EXPECT_NE(n.message.find(k.named), std::string::npos) << k.text << ": " << n.message;
+        }
+    }
+}
+
+}  // namespace
