@@ -45,12 +45,17 @@ void CDialerDlg::OnTimer(UINT nIDEvent) {
         return;
     }
 
-    const DialStepDecision step =
-        DecideDialStep(m_szDial[m_nDialPos], m_nPlayWait, m_nCharWait, m_nMinusWait);
-    if (step.clipId != 0) PlayDtmfSound(step.clipId);
+    const char c = m_szDial[m_nDialPos];
+    DialStepDecision step = DecideDialStep(c, m_nPlayWait, m_nCharWait, m_nMinusWait);
+    if (step.clipId != 0) {
+        PlayDtmfSound(step.clipId);
+        // Two equal tones too close together are heard as one digit.
+        step.waitMs = GapAfterTone(c, m_szDial + m_nDialPos + 1, m_nPlayWait, m_nCharWait,
+                                   m_nMinusWait);
+    }
     ++m_nDialPos;
 
-    if (step.ownWait || m_nPlayWait != 0) {
+    if (step.ownWait || step.waitMs != 0) {
         if (SetTimer(TIMER_DIAL, static_cast<UINT>(step.waitMs), nullptr) == 0) {
             MessageBox(kTimerError);
             return;

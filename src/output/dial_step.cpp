@@ -10,3 +10,19 @@ DialStepDecision DecideDialStep(char c, int playWait, int charWait, int minusWai
     // and costs the ordinary gap.
     return {0, false, playWait};
 }
+
+int GapAfterTone(char played, std::string_view following, int playWait, int charWait,
+                 int minusWait) {
+    // The silence up to the next tone is the gap itself plus what every
+    // silent character before that tone costs.
+    int silence = playWait;
+    for (const char c : following) {
+        if (silence >= kEqualToneGapMs) break;
+        const DialStepDecision step = DecideDialStep(c, playWait, charWait, minusWait);
+        if (step.clipId != 0) {
+            return c == played ? playWait + (kEqualToneGapMs - silence) : playWait;
+        }
+        silence += step.waitMs;
+    }
+    return playWait;
+}

@@ -1,6 +1,8 @@
 #pragma once
 // What one step of a speaker dial does with the character at the dial position.
 
+#include <string_view>
+
 #include "framework/win_types.h"
 
 struct DialStepDecision {
@@ -12,3 +14,13 @@ struct DialStepDecision {
 };
 
 DialStepDecision DecideDialStep(char c, int playWait, int charWait, int minusWait);
+
+// A receiver may take a break of this much or less between two equal tones
+// for a glitch and hear a single digit, so equal tones are kept this far apart.
+constexpr int kEqualToneGapMs = 40;
+
+// The gap to wait after the tone of `played`, given the characters that
+// follow it: PlayWait, lengthened when the next tone to sound is the same
+// symbol and the silence before it would otherwise be under kEqualToneGapMs.
+int GapAfterTone(char played, std::string_view following, int playWait, int charWait,
+                 int minusWait);

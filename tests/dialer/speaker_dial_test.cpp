@@ -83,6 +83,27 @@ TEST_F(SpeakerDialTest, NoGapPlaysBackToBackAndBlocksUntilThePause) {
     EXPECT_EQ(Timeline(), "1@0 2@100 3@200 4@450 ");
 }
 
+// A receiver hears two equal tones as one when the break between them is
+// short, so equal tones in a row are kept 40 ms apart; other gaps are PlayWait.
+TEST_F(SpeakerDialTest, EqualTonesInARowAreKeptFortyMillisecondsApart) {
+    Settings("1155", 10);
+    ui.Click(IDC_DIAL);
+    ExpectDialEndsAt(500);
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 1@140 5@250 5@390 ");
+
+    ui = headless::HeadlessSystem();
+    Settings("1155", 0);
+    // The last tone and the end of the dial run inside the timer step due at 380.
+    ui.Click(IDC_DIAL).WaitUntil(379).Then([&] { EXPECT_EQ(Dlg().m_bDialing, 1); });
+    ui.WaitUntil(380).Then([&] {
+        EXPECT_EQ(ui.Now(), 480);
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+    });
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 1@140 5@240 5@380 ");
+}
+
 TEST_F(SpeakerDialTest, TrailingCommaKeepsTheDialGoing) {
     Settings("1,", 10, 150);
     ui.Click(IDC_DIAL);

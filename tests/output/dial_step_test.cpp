@@ -42,4 +42,33 @@ TEST(DecideDialStep, TonesPausesAndEverythingElse) {
     }
 }
 
+// Equal tones are kept at least 40 ms apart, counting the silence of the
+// characters between them; every other gap is PlayWait.
+TEST(GapAfterTone, EqualTonesAreKeptFortyMillisecondsApart) {
+    struct Case {
+        char played;
+        const char* following;
+        int play, chr, minus;
+        int gap;
+    };
+    const Case cases[] = {
+        {'1', "155", 10, 150, 100, 40},
+        {'1', "155", 0, 150, 100, 40},
+        {'5', "5", 39, 150, 100, 40},
+        {'5', "5", 40, 150, 100, 40},
+        {'5', "5", 70, 150, 100, 70},
+        {'1', "255", 10, 150, 100, 10},   // a different tone follows
+        {'#', "", 10, 150, 100, 10},      // the end of the string
+        {'1', "a1", 10, 150, 100, 30},    // a silent character costs a gap of its own
+        {'1', ",1", 10, 0, 100, 30},      // so does a pause whose wait is 0
+        {'1', ",1", 10, 25, 100, 15},     // a short pause counts too
+        {'1', "-1", 10, 150, 100, 10},    // a long pause is enough
+        {'1', "aaaa1", 10, 150, 100, 10},
+        {'A', "a", 0, 150, 100, 0},       // lower case is not the same tone
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(GapAfterTone(k.played, k.following, k.play, k.chr, k.minus), k.gap)
+            << k.played << k.following << " PlayWait " << k.play;
+}
+
 }  // namespace
