@@ -125,11 +125,19 @@ if(VANTREL_TESTS)
   # Programs sharing a prefix share one wineserver and so one foreground
   # window: the window tests and the smoke test would take each other's keys.
   set_tests_properties(wine.vantrel_tests PROPERTIES TIMEOUT 900 RESOURCE_LOCK wineprefix)
+  # A 64-bit build (made where 32-bit programs cannot run) needs 64-bit Wine.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(WINE_ARCH_ENV VANTREL_WINEARCH=win64)
+  else()
+    set(WINE_ARCH_ENV VANTREL_WINEARCH=win32)
+  endif()
+  set_tests_properties(wine.vantrel_tests PROPERTIES ENVIRONMENT ${WINE_ARCH_ENV})
 
   if(VANTREL_WINDOWS_PROGRAM AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/windows_smoke.sh)
     add_test(NAME wine.smoke
       COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/windows_smoke.sh $<TARGET_FILE:vantrel>
               ${ENV_WINEPREFIX} ${CLIP_DIR})
-    set_tests_properties(wine.smoke PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
+    set_tests_properties(wine.smoke PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
+      ENVIRONMENT ${WINE_ARCH_ENV})
   endif()
 endif()

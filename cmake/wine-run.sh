@@ -7,7 +7,17 @@ set -euo pipefail
 prefix=$1
 shift
 export WINEPREFIX=$prefix
-export WINEARCH=win32
+# VANTREL_WINEARCH=win64 runs the 64-bit test build with the 64-bit loader:
+# Debian's wine and wineboot wrappers always take the 32-bit one when it is
+# installed, even on a machine that cannot run it.
+if [ "${VANTREL_WINEARCH:-win32}" = win64 ]; then
+  export WINEARCH=win64
+  WINE=/usr/lib/wine/wine64
+  export WINELOADER=$WINE
+else
+  export WINEARCH=win32
+  WINE=wine
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer: nothing here needs .NET or an HTML engine.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
@@ -18,10 +28,10 @@ mkdir -p "$(dirname "$prefix")"
   flock 9
   if [ ! -f "$prefix/.vantrel-ready" ]; then
     rm -rf "$prefix"
-    wineboot -i >/dev/null 2>&1
+    "$WINE" wineboot.exe -i >/dev/null 2>&1
     wineserver -w
     touch "$prefix/.vantrel-ready"
   fi
 ) 9>"$prefix.lock"
 
-exec wine "$@"
+exec "$WINE" "$@"

@@ -16,7 +16,7 @@ WINE_RUN=$HERE/../../cmake/wine-run.sh
 bash "$WINE_RUN" "$PREFIX" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1 ||
   fail "could not choose Wine's ALSA driver"
 APPDATA_WIN=$(bash "$WINE_RUN" "$PREFIX" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
-PROFILE=$(WINEPREFIX=$PREFIX winepath -u "$APPDATA_WIN\\vantrel.ini" 2>/dev/null)
+PROFILE=$(bash "$WINE_RUN" "$PREFIX" winepath -u "$APPDATA_WIN\\vantrel.ini" 2>/dev/null)
 [ -n "$PROFILE" ] || fail "no application-data folder in the Wine prefix"
 rm -f "$PROFILE" "$PROFILE.lock"
 
