@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -51,6 +52,8 @@ double Now() {
 }
 
 int Record(const std::string& prefix) {
+    // Room for a second and more of sound, should the reader be held up.
+    fcntl(0, F_SETPIPE_SZ, 1 << 20);
     FILE* raw = std::fopen((prefix + ".raw").c_str(), "wb");
     FILE* times = std::fopen((prefix + ".times").c_str(), "w");
     if (raw == nullptr || times == nullptr) return 1;
@@ -150,6 +153,28 @@ int Analyse(const std::string& prefix, double rate, const std::string& eventsPat
         burstAt[i] = SampleTime(arrivals, rate, static_cast<double>(bursts[i].begin), rough);
     }
 
+    // Cycles the sink skipped (or the recorder lost) leave later samples
+    // arriving later than their count says; a sink catching up, earlier. Seen
+    // second by second, as steps in the time of sample 0.
+    if (!arrivals.empty()) {
+        double skipped = 0, regained = 0, previous = NAN;
+        int steps = 0;
+        for (size_t i = 0; i < arrivals.size();) {
+            double origin = 1e300;
+            const double second = std::floor(arrivals[i].at);
+            for (; i < arrivals.size() && std::floor(arrivals[i].at) == second; ++i)
+                origin = std::min(origin, arrivals[i].at - arrivals[i].first / rate);
+            if (!std::isnan(previous) && std::fabs(origin - previous) > 0.002) {
+                ++steps;
+                (origin > previous ? skipped : regained) += std::fabs(origin - previous);
+            }
+            previous = origin;
+        }
+        std::printf("recorded %.1f s of sound in %.1f s; the sink's clock skipped %.0f ms and caught up %.0f ms "
+                    "in %d steps\n",
+                    arrivals.back().count / rate, arrivals.back().at - arrivals.front().at, skipped * 1000,
+                    regained * 1000, steps);
+    }
     std::map<std::string, Summary> summaries;
     size_t b = 0;
     for (size_t e = 0; e < events.size(); ++e) {

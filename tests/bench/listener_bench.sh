@@ -136,13 +136,13 @@ row() {
         a|b)
             start_pipewire
             if [ "$path" = b ]; then start_pipewire_pulse; alsa_default pulse; else alsa_default pipewire; fi
-            "$tool" record "$prefix" < "$work/$path-$load/sink" &
+            chrt -f 20 "$tool" record "$prefix" < "$work/$path-$load/sink" &
             record_sink > "$work/$path-$load/sink" 2>"$work/$path-$load/recorder.log" & recorder_pid=$!
             wait_recorder_linked
             rate=48000 ;;
         c)
             start_pulseaudio "$work/$path-$load/sink"
-            "$tool" record "$prefix" < "$work/$path-$load/sink" & recorder_pid=$!
+            chrt -f 20 "$tool" record "$prefix" < "$work/$path-$load/sink" & recorder_pid=$!
             alsa_default pulse
             rate=22050 ;;
     esac

@@ -95,7 +95,12 @@ ASOUND
 }
 
 record_sink() {
-  exec pw-record --target vantrel-sink -P '{ stream.capture.sink = true }' \
+  # A recorder that keeps up whatever else runs, where the system allows it.
+  local rt=()
+  chrt -f 20 true 2>/dev/null && rt=(chrt -f 20)
+  # Unbuffered, so that each graph cycle's sound leaves as soon as it was
+  # rendered, and a reader can tell when that was.
+  exec "${rt[@]}" stdbuf -o0 pw-record --target vantrel-sink -P '{ stream.capture.sink = true }' \
     --rate 48000 --channels 1 --format s16 -
 }
 
