@@ -5,7 +5,8 @@
 # $1: the program, $3: the decoder.
 PROGRAM=$1 DECODE=$3
 if [ -z "${E2E_UNDER_XVFB:-}" ]; then
-  E2E_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  # A display number of its own, away from the one the other runs try first.
+  E2E_UNDER_XVFB=1 exec xvfb-run -a -n $((300 + RANDOM % 600)) -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 HERE=$(cd "$(dirname "$0")" && pwd)
 source "$HERE/lib.sh"
