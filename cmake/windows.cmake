@@ -131,13 +131,16 @@ if(VANTREL_TESTS)
   else()
     set(WINE_ARCH_ENV VANTREL_WINEARCH=win32)
   endif()
-  set_tests_properties(wine.vantrel_tests PROPERTIES ENVIRONMENT ${WINE_ARCH_ENV})
+  # An English locale, as a new user's Wine may have: the Japanese texts must
+  # find their letters whatever the host's language is.
+  list(APPEND WINE_ARCH_ENV LANG=C.UTF-8 LC_ALL=C.UTF-8)
+  set_tests_properties(wine.vantrel_tests PROPERTIES ENVIRONMENT "${WINE_ARCH_ENV}")
 
   if(VANTREL_WINDOWS_PROGRAM AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/windows_smoke.sh)
     add_test(NAME wine.smoke
       COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/windows_smoke.sh $<TARGET_FILE:vantrel>
               ${ENV_WINEPREFIX} ${CLIP_DIR})
     set_tests_properties(wine.smoke PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix
-      ENVIRONMENT ${WINE_ARCH_ENV})
+      ENVIRONMENT "${WINE_ARCH_ENV}")
   endif()
 endif()

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <string>
 
 #include "platform/win32/win32_text.h"
 
@@ -16,8 +17,8 @@ constexpr WORD kEditAtom = 0x0081;
 constexpr WORD kStaticAtom = 0x0082;
 constexpr wchar_t kTrackbarClass[] = L"msctls_trackbar32";
 
-// The templates were made for a Japanese face; asking for its character set
-// lets the font mapper find a Japanese face where that one is missing.
+// The templates were made for a Japanese face; its character set goes with it
+// (although some dialog managers pass on only the weight and the slant).
 constexpr BYTE kTemplateCharset = SHIFTJIS_CHARSET;
 
 class Writer {
@@ -112,7 +113,7 @@ void WriteItem(Writer& w, const res::ControlTemplate& c) {
 
 }  // namespace
 
-std::vector<uint32_t> BuildDialogTemplate(const res::DialogTemplate& tmpl) {
+std::vector<uint32_t> BuildDialogTemplate(const res::DialogTemplate& tmpl, std::wstring_view face) {
     Writer w;
     w.Word(1);       // version
     w.Word(0xFFFF);  // the extended template's signature
@@ -131,7 +132,10 @@ std::vector<uint32_t> BuildDialogTemplate(const res::DialogTemplate& tmpl) {
     w.Word(FW_NORMAL);
     w.Byte(0);  // not italic
     w.Byte(kTemplateCharset);
-    w.String(tmpl.fontFace);
+    if (face.empty())
+        w.String(tmpl.fontFace);
+    else
+        w.WideString(std::wstring(face).c_str());
     for (const res::ControlTemplate& c : tmpl.controls) WriteItem(w, c);
     return w.Finish();
 }

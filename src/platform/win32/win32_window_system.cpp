@@ -7,7 +7,10 @@
 
 #include <algorithm>
 
+#include "platform/win32/win32_dialog_font.h"
 #include "platform/win32/win32_dialog_template.h"
+#include "platform/win32/win32_menu_item.h"
+#include "platform/win32/win32_message_box.h"
 #include "platform/win32/win32_text.h"
 
 namespace platform {
@@ -119,7 +122,11 @@ int Win32WindowSystem::MessageBox(port::Window* owner, std::string_view text,
                                   std::string_view caption, UINT style) {
     const std::wstring wtext = Widen(text);
     const std::wstring wcaption = Widen(caption);
-    const int answer = MessageBoxW(HandleOf(owner), wtext.c_str(), wcaption.c_str(), style);
+    // In the dialogs' face, so that the program's texts show on any system.
+    const res::DialogTemplate& main = *res::FindDialogTemplate(res::IDD_DIALER);
+    int answer = ShowMessageDialog(HandleOf(owner), wtext, wcaption, style,
+                                   DialogFaceFor(Widen(main.fontFace)), main.pointSize);
+    if (answer == 0) answer = MessageBoxW(HandleOf(owner), wtext.c_str(), wcaption.c_str(), style);
     // 0 only when the box could not be shown: as if it were dismissed.
     if (answer != 0) return answer;
     return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
@@ -171,7 +178,7 @@ Win32Window::~Win32Window() {
 }
 
 bool Win32Window::CreateFrom(const res::DialogTemplate& tmpl, HWND owner) {
-    const std::vector<uint32_t> image = BuildDialogTemplate(tmpl);
+    const std::vector<uint32_t> image = BuildDialogTemplate(tmpl, DialogFaceFor(Widen(tmpl.fontFace)));
     CreateDialogIndirectParamW(module_, reinterpret_cast<LPCDLGTEMPLATEW>(image.data()),
                                owner, &Win32Window::DialogProc, reinterpret_cast<LPARAM>(this));
     // hwnd_ is set while the dialog manager initialises the window.
@@ -235,6 +242,16 @@ INT_PTR Win32Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // The value itself is the answer to this message, not a message result.
         return reinterpret_cast<INT_PTR>(bigIcon_ ? bigIcon_
                                                   : LoadIconResource(res::IDR_MAINFRAME, 0));
+    case WM_MEASUREITEM:
+        return MeasureOwnerDrawnMenuItem(hwnd_, *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+    case WM_DRAWITEM:
+        return DrawOwnerDrawnMenuItem(hwnd_, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_MENUCHAR:
+        if (const LRESULT chosen = OwnerDrawnMenuChar(reinterpret_cast<HMENU>(lParam), wchar_t(LOWORD(wParam)))) {
+            SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, chosen);
+            return TRUE;
+        }
+        return FALSE;
     case WM_ACTIVATE:
         // Remember the window's own focus while another window is in front,
         // so the program can still ask which of its controls has it.
@@ -348,8 +365,8 @@ void Win32Window::AppendSystemMenuSeparator() {
 
 void Win32Window::AppendSystemMenuItem(UINT cmd, std::string_view text) {
     if (!hwnd_) return;
-    if (HMENU menu = GetSystemMenu(hwnd_, FALSE))
-        AppendMenuW(menu, MF_STRING, cmd, Widen(text).c_str());
+    // Drawn by the window in the dialogs' face: see win32_menu_item.h.
+    if (HMENU menu = GetSystemMenu(hwnd_, FALSE)) AppendOwnerDrawnMenuItem(menu, cmd, Widen(text));
 }
 
 void Win32Window::SetIcon(int iconId, bool big) {
