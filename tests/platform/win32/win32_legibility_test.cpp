@@ -129,6 +129,28 @@ TEST(Win32Legibility, EveryDialogShowsItsLabelsInAProportionalFaceThatHasTheirLe
         // The chosen face is the one the dialog manager gave the window.
         EXPECT_EQ(FaceOf(dlg), face);
         EXPECT_EQ(ShowingProblems(dlg), std::vector<std::string>{});
+        // Every control stands where the template puts it, in that face's
+        // dialog units; only a label may have grown to the right, into free
+        // room, where this face is wider than the one the template was made for.
+        HWND c = GetWindow(dlg, GW_CHILD);
+        for (const res::ControlTemplate& t : res::FindDialogTemplate(id)->controls) {
+            ASSERT_TRUE(c);
+            // Position and size, each converted as the dialog manager does.
+            RECT want{t.x, t.y, t.cx, t.cy};
+            MapDialogRect(dlg, &want);
+            RECT got{};
+            GetWindowRect(c, &got);
+            MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&got), 2);
+            if (t.kind != res::ControlKind::Icon) {
+                EXPECT_EQ(got.left, want.left) << t.text;
+                EXPECT_EQ(got.top, want.top) << t.text;
+                if (t.kind == res::ControlKind::Static)
+                    EXPECT_GE(got.right - got.left, want.right) << t.text;
+                else
+                    EXPECT_EQ(got.right - got.left, want.right) << t.text;
+            }
+            c = GetWindow(c, GW_HWNDNEXT);
+        }
     }
 
     // The system menu's About item is drawn by the window in the same face.

@@ -173,6 +173,27 @@ TEST(Win32Window, SystemMenuItemsIconsAndTheDragIcon) {
     EXPECT_EQ(SendMessageW(dlg, WM_QUERYDRAGICON, 0, 0), big);
 }
 
+TEST(Win32Window, TheCheckedRadioButtonOfEachGroupIsItsTabStop) {
+    Win32WindowSystem system;
+    Recorder events;
+    auto window = system.Create(Dialer(), nullptr, events);
+    ASSERT_TRUE(window);
+    const HWND dlg = HandleOf(*window);
+    auto next = [&](int id) { return GetDlgCtrlID(GetNextDlgTabItem(dlg, GetDlgItem(dlg, id), FALSE)); };
+    // No radio button is checked yet: Tab goes from button to button.
+    EXPECT_EQ(next(1058), 1057);
+    EXPECT_EQ(next(1060), 1024);
+    window->SetChecked(1053, true);
+    window->SetChecked(1066, true);
+    EXPECT_EQ(next(1058), 1053);
+    EXPECT_EQ(next(1053), 1057);
+    EXPECT_EQ(next(1060), 1066);
+    // The stop moves with the check.
+    window->SetChecked(1053, false);
+    window->SetChecked(1051, true);
+    EXPECT_EQ(next(1058), 1051);
+}
+
 TEST(Win32Window, DialogKeysTimerScrollAndCloseReachTheProgramInOrder) {
     Win32WindowSystem system;
     Recorder events;
