@@ -189,17 +189,16 @@ struct Visit {
     std::function<void(HWND opened)> close;
 };
 
+BOOL CALLBACK FindTop(HWND w, LPARAM found) {
+    if (!IsWindowVisible(w) || !IsWindowEnabled(w) || ClassOf(w) != L"#32770") return TRUE;
+    *reinterpret_cast<HWND*>(found) = w;
+    return FALSE;
+}
+
 // The window the user works in: the modal one, which alone is enabled.
 HWND TopDialog() {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
-            if (!IsWindowVisible(w) || !IsWindowEnabled(w) || ClassOf(w) != L"#32770") return TRUE;
-            *reinterpret_cast<HWND*>(p) = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), FindTop, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
