@@ -15,13 +15,12 @@ std::map<std::pair<HMENU, UINT>, std::wstring>& Texts() {
     return texts;
 }
 
+// The menu an item belongs to is not in WM_MEASUREITEM, and the handle a
+// system menu is drawn through need not be the one it was appended to: then
+// the id alone finds the text.
 const std::wstring* TextOf(HMENU menu, UINT cmd) {
     const auto it = Texts().find({menu, cmd});
-    return it == Texts().end() ? nullptr : &it->second;
-}
-
-// The menu an item id belongs to is not in WM_MEASUREITEM; the id alone is.
-const std::wstring* TextOfId(UINT cmd) {
+    if (it != Texts().end()) return &it->second;
     for (const auto& [key, text] : Texts())
         if (key.second == cmd) return &text;
     return nullptr;
@@ -61,7 +60,7 @@ void AppendOwnerDrawnMenuItem(HMENU menu, UINT cmd, const std::wstring& text) {
 
 bool MeasureOwnerDrawnMenuItem(HWND window, MEASUREITEMSTRUCT& item) {
     if (item.CtlType != ODT_MENU) return false;
-    const std::wstring* text = TextOfId(item.itemID);
+    const std::wstring* text = TextOf(nullptr, item.itemID);
     if (!text) return false;
     const HDC dc = GetDC(window);
     const HGDIOBJ old = SelectObject(dc, FontOf(window));

@@ -84,7 +84,7 @@ std::string ShowingProblem(HWND control) {
     return problem.empty() ? problem : "\"" + Narrow(text) + "\": " + problem;
 }
 
-// Problems of the window's caption-free parts and each visible control.
+// The problems of every visible control of the window.
 std::vector<std::string> ShowingProblems(HWND window) {
     std::vector<std::string> problems;
     for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
