@@ -9,6 +9,7 @@ bool CDialerApp::InitInstance() {
 
     CDialerDlg dlg;
     m_pMainWnd = &dlg;
+    if (m_startNumber) dlg.TakeNumber(*m_startNumber);
     const int nResponse = dlg.DoModal();
     m_lastResult = nResponse;
     if (nResponse == IDOK) {
@@ -18,4 +19,16 @@ bool CDialerApp::InitInstance() {
     }
     m_pMainWnd = nullptr;
     return false;
+}
+
+bool CDialerApp::CanTakeNumber() const {
+    auto* dlg = dynamic_cast<CDialerDlg*>(m_pMainWnd);
+    return dlg && dlg->Native();
+}
+
+void CDialerApp::HandOver(const DialRequest& request) {
+    if (!CanTakeNumber()) return;
+    auto* dlg = static_cast<CDialerDlg*>(m_pMainWnd);
+    dlg->SetForegroundWindow();
+    dlg->TakeNumber(request);
 }

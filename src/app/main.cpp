@@ -5,10 +5,17 @@
 #include <QFont>
 #include <QString>
 
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
 #include "app/dialer_app.h"
 #include "framework/profile_store.h"
 #include "platform/alsa/alsa_sound.h"
 #include "platform/posix/serial_ports.h"
+#include "platform/qt/qt_instance_channel.h"
 #include "platform/qt/qt_window_system.h"
 #include "resources/dialog_template.h"
 #include "settings/profile_keys.h"
@@ -29,10 +36,40 @@ std::string FindData(const QString& relative) {
     return (besideProgram + relative).toStdString();
 }
 
+// Help, version and a wrong command line are answered without a display; the
+// exit code, or nothing when the program is to run.
+std::optional<int> AnswerWithoutWindow(const CommandLine& commandLine) {
+    switch (commandLine.action) {
+    case CommandLine::Action::Help:
+        std::fputs(HelpText().c_str(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::printf("vantrel %s\n", VANTREL_VERSION);
+        return 0;
+    case CommandLine::Action::Usage:
+        std::fprintf(stderr, "vantrel: %s\n%sTry 'vantrel --help' for more information.\n",
+                     commandLine.error.c_str(), UsageLine().c_str());
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+    return std::nullopt;
+}
+
+// How long a new copy waits for the running one to take its number before it
+// opens a window of its own.
+constexpr int kHandOverTimeoutMs = 5000;
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication qtApp(argc, argv);
+    const CommandLine commandLine =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (std::optional<int> exitCode = AnswerWithoutWindow(commandLine)) return *exitCode;
+
+    // The arguments are the program's own; Qt is given none to interpret.
+    int qtArgc = 1;
+    QApplication qtApp(qtArgc, argv);
     QApplication::setApplicationName("vantrel");
     QApplication::setDesktopFileName("vantrel");
 
@@ -44,6 +81,21 @@ int main(int argc, char* argv[]) {
         const std::string port(name);
         return theApp.GetProfileString(profile_keys::kPortsSection, port, DefaultSerialDevice(port));
     });
+
+    // A number goes to the window this user already has, if one runs; a copy
+    // started without one always opens its own window, as before.
+    platform::QtInstanceChannel instances(platform::QtInstanceChannel::DefaultSocketPath());
+    if (commandLine.number) {
+        const DialRequest& number = *commandLine.number;
+        if (instances.Forward(number.number, number.dialNow, kHandOverTimeoutMs) ==
+            platform::QtInstanceChannel::Sent::Taken)
+            return 0;
+        theApp.SetStartNumber(number);
+    }
+    instances.Listen({[] { return theApp.CanTakeNumber(); },
+                      [](const std::string& number, bool dialNow) {
+                          theApp.HandOver(DialRequest{number, dialNow});
+                      }});
 
     theApp.AttachPlatform(&windows, &sound, &serial);
     theApp.SetProfilePath(fw::DefaultProfilePath("vantrel"));

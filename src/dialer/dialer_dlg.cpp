@@ -3,6 +3,7 @@
 #include "dialer/dialer_dlg.h"
 
 #include <cstring>
+#include <utility>
 
 #include "resources/dialog_template.h"
 
@@ -107,6 +108,10 @@ bool CDialerDlg::OnInitDialog() {
     m_ctlSlider.SetPageSize(kVisibleRows);
 
     LoadProfile();
+    // A number from the command line, or one that arrived during the profile's
+    // messages, replaces the stored last dial string.
+    m_bTakesNumbers = true;
+    if (m_pendingNumber) PutNumber(*std::exchange(m_pendingNumber, std::nullopt));
 
     for (int k = 0; k < kVisibleRows; ++k) m_strRowNo[k] = std::to_string(k + 1);
 

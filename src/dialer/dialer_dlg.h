@@ -2,8 +2,10 @@
 // The dialer window: the program's one main window and the owner of all its state.
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "dialer/dial_request.h"
 #include "framework/afxwin.h"
 
 // Control identifiers of the dialer window.
@@ -120,6 +122,12 @@ public:
     // The dial state written at closing; the list-file path only when asked.
     void SaveDialState(bool withListFile) const;
 
+    // A number from outside the window. Before the window is up it takes the
+    // place of the last dial string the window starts with; afterwards it
+    // replaces the dial string on view. A number the dial string cannot take is
+    // reported and changes nothing.
+    void TakeNumber(DialRequest request);
+
     // Window frame, about box and help.
     void OnSysCommand(UINT nID, long lParam);
     void OnPaint();
@@ -137,10 +145,15 @@ private:
     void LoadProfile();
     // The closing gate: open for the command's own button, or after the system Close.
     bool CloseGateOpen(int ownButton) const;
+    void PutNumber(const DialRequest& request);
     void ModemStep();
     void ModemStop();
     // Opens the chosen port, or shows the open-error box and gives nullptr.
     std::unique_ptr<port::SerialLine> OpenModemPort();
+
+    // Numbers from outside wait here until the profile has been read.
+    bool m_bTakesNumbers = false;
+    std::optional<DialRequest> m_pendingNumber;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -172,6 +172,12 @@ public:
 
     int MessageBox(std::string_view text, const char* caption = nullptr, UINT type = MB_OK);
 
+    // Queues a click of control `id`, handled once the running loop is idle, as a
+    // posted WM_COMMAND is.
+    void PostCommand(int id);
+    // Restores the window if minimised and raises and activates it.
+    void SetForegroundWindow();
+
     int GetFocusId() const;  // identifier of the control with the keyboard focus, 0 if none
     void GotoDlgCtrl(int id);
     bool IsIconic() const;

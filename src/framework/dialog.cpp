@@ -98,6 +98,14 @@ int CDialog::MessageBox(std::string_view text, const char* caption, UINT type) {
     return app->Windows().MessageBox(m_native.get(), text, title, type);
 }
 
+void CDialog::PostCommand(int id) {
+    if (m_native) m_native->PostCommand(id);
+}
+
+void CDialog::SetForegroundWindow() {
+    if (m_native) m_native->BringToFront();
+}
+
 int CDialog::GetFocusId() const { return m_native ? m_native->FocusId() : 0; }
 
 void CDialog::GotoDlgCtrl(int id) {

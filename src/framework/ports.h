@@ -66,6 +66,11 @@ public:
     virtual Rect ClientRect() const = 0;
     virtual void EraseIconBackground() = 0;  // only while painting
     virtual void DrawIcon(int x, int y, int iconId) = 0;  // only while painting
+
+    // Queues a click of control `id`, delivered by whichever loop runs next.
+    virtual void PostCommand(int id) = 0;
+    // Restores the window if minimised and asks the desktop to raise and activate it.
+    virtual void BringToFront() = 0;
 };
 
 struct FileDialogRequest {

@@ -16,6 +16,7 @@ inline constexpr const char* kTransSelect = "TransSelect";
 inline constexpr const char* kOutputDevice = "OutputDevice";
 inline constexpr const char* kLastDial = "LastDial";
 inline constexpr const char* kLoadFile = "LoadFile";
+inline constexpr const char* kIntlPrefix = "IntlPrefix";  // what a leading "+" becomes; no default
 inline constexpr const char* kModemInitWait = "ModemInitWait";
 inline constexpr const char* kModemPort = "ModemPort";
 inline constexpr const char* kModemInitChar = "ModemInitChar";

@@ -330,7 +330,19 @@ bool HeadlessSystem::FireNextTimer(int64_t limit) {
     return true;
 }
 
+bool HeadlessSystem::DeliverPosted() {
+    for (HeadlessWindow* w : windows_) {
+        if (w->posted.empty()) continue;
+        const int id = w->posted.front();
+        w->posted.pop_front();
+        w->Events().OnCommandEvent(id, BN_CLICKED);
+        return true;
+    }
+    return false;
+}
+
 bool HeadlessSystem::Step(Frame& frame) {
+    if (DeliverPosted()) return true;
     if (now_ < waitUntil_) {
         if (!FireNextTimer(waitUntil_)) now_ = waitUntil_;
         return true;

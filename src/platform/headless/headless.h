@@ -61,6 +61,8 @@ public:
     port::Rect ClientRect() const override { return {0, 0, clientWidth_, clientHeight_}; }
     void EraseIconBackground() override { ++iconBackgroundErases_; }
     void DrawIcon(int x, int y, int iconId) override;
+    void PostCommand(int id) override { posted.push_back(id); }
+    void BringToFront() override { ++broughtToFront; }
 
     // What a test can look at.
     const res::DialogTemplate& Template() const { return tmpl_; }
@@ -90,6 +92,8 @@ public:
     int result = -1;
     std::map<UINT, TimerState> timers;
     bool enabled = true;
+    std::deque<int> posted;  // clicks queued by PostCommand, delivered before timers and the script
+    int broughtToFront = 0;
 
 private:
     friend class HeadlessSystem;
@@ -209,6 +213,7 @@ private:
     // Runs one unit of work for the innermost loop; false when the script ran out.
     bool Step(Frame& frame);
     bool FireNextTimer(int64_t limit);
+    bool DeliverPosted();
     void Apply(Frame& frame, Action& a);
     void ApplyToDialog(HeadlessWindow& w, Action& a);
     void Problem(std::string what);

@@ -757,6 +757,21 @@ void QtWindow::DrawIcon(int x, int y, int iconId) {
     if (painter_) painter_->drawPixmap(x, y, system_.Icon(iconId).pixmap(32, 32));
 }
 
+void QtWindow::PostCommand(int id) {
+    if (!dialog_) return;
+    // Queued on the dialog, so it is dropped with the window.
+    QMetaObject::invokeMethod(
+        dialog_.data(), [this, id] { events_.OnCommandEvent(id, BN_CLICKED); },
+        Qt::QueuedConnection);
+}
+
+void QtWindow::BringToFront() {
+    if (!dialog_ || !dialog_->isVisible()) return;
+    if (dialog_->isMinimized()) dialog_->showNormal();
+    dialog_->raise();
+    dialog_->activateWindow();
+}
+
 int QtWindow::RunModal() {
     if (!dialog_ || running_) return -1;
     running_ = true;

@@ -50,6 +50,8 @@ public:
     port::Rect ClientRect() const override;
     void EraseIconBackground() override;
     void DrawIcon(int x, int y, int iconId) override;
+    void PostCommand(int id) override;
+    void BringToFront() override;
 
     int RunModal();
     void EndModal(int result);

@@ -423,6 +423,16 @@ void Win32Window::PlaceBeforeFirstShow(HWND owner) {
     SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Win32Window::PostCommand(int id) {
+    if (hwnd_) PostMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+void Win32Window::BringToFront() {
+    if (!hwnd_) return;
+    if (::IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+    SetForegroundWindow(hwnd_);
+}
+
 int Win32Window::RunModal() {
     if (!hwnd_ || running_) return -1;
     running_ = true;

@@ -1,0 +1,55 @@
+// Numbers handed to the window from outside: the command line and tel: links,
+// at start or while the window runs.
+#include <string>
+
+#include "dialer/dialer_dlg.h"
+#include "dialer/fixed_text.h"
+#include "dialer/number_text.h"
+#include "settings/profile_keys.h"
+
+namespace {
+constexpr const char* kLengthLimitText = "これ以上は入力できません.";
+constexpr const char* kLengthLimitCaption = "Input charcter length limit";
+
+// The number as the user gave it, short enough for a message box.
+std::string Quoted(const std::string& text) {
+    char shown[61];
+    const int n = CopyToBuffer(shown, text);
+    return "\"" + std::string(shown) + (static_cast<size_t>(n) < text.size() ? "...\"" : "\"");
+}
+}  // namespace
+
+void CDialerDlg::TakeNumber(DialRequest request) {
+    if (!m_bTakesNumbers) {
+        m_pendingNumber = std::move(request);  // the latest wins
+        return;
+    }
+    PutNumber(request);
+}
+
+void CDialerDlg::PutNumber(const DialRequest& request) {
+    if (m_bDialing == 1) {
+        // Changing the string under the sequencer would send a mix of both numbers.
+        MessageBox("A dial is in progress, so the number " + Quoted(request.number) +
+                       " was not taken. Press Stop, then open the number again.",
+                   nullptr, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const std::string intlPrefix =
+        AfxGetApp()->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix);
+    const NormalizedNumber number = NormalizeNumber(request.number, intlPrefix);
+    if (!number.ok) {
+        MessageBox("The number " + Quoted(request.number) + " was not taken.\n" + number.message,
+                   nullptr, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (number.dial.size() > static_cast<size_t>(kDialChars)) {
+        MessageBox(kLengthLimitText, kLengthLimitCaption, MB_OK);
+        return;
+    }
+    m_nDialLen = CopyToBuffer(m_szDial, number.dial);
+    m_strDial = m_szDial;
+    UpdateData(false);
+    // As a click would, once the window shows the number.
+    if (request.dialNow) PostCommand(IDC_DIAL);
+}
