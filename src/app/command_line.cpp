@@ -1,9 +1,14 @@
 #include "app/command_line.h"
 
 namespace {
-CommandLine Usage(std::string error) {
+CommandLine Only(CommandLine::Action action) {
     CommandLine c;
-    c.action = CommandLine::Action::Usage;
+    c.action = action;
+    return c;
+}
+
+CommandLine Usage(std::string error) {
+    CommandLine c = Only(CommandLine::Action::Usage);
     c.error = std::move(error);
     return c;
 }
@@ -18,11 +23,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (arg == "--") {
                 optionsEnded = true;
             } else if (arg == "--help" || arg == "-h") {
-                result.action = CommandLine::Action::Help;
-                return result;
+                return Only(CommandLine::Action::Help);
             } else if (arg == "--version") {
-                result.action = CommandLine::Action::Version;
-                return result;
+                return Only(CommandLine::Action::Version);
             } else if (arg == "--dial") {
                 dial = true;
             } else {
