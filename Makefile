@@ -55,12 +55,18 @@ windows-test: windows
 install: build
 	cmake --install $(RUN_DIR)
 
-# A Debian package installed under /usr.
+# A Debian package installed under /usr, built with Debian's hardening flags,
+# then checked as Debian's archive checks packages.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 deb: deps
 	cmake -S . -B build/deb -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF \
-	  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	  -DCMAKE_INSTALL_PREFIX=/usr $(LAUNCHER) \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CXXFLAGS) $$($(DEB_FLAGS) CPPFLAGS)" \
+	  -DCMAKE_C_FLAGS="$$($(DEB_FLAGS) CFLAGS) $$($(DEB_FLAGS) CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)" >/dev/null
 	cmake --build build/deb -j $(JOBS) --target vantrel
 	cd build/deb && cpack -G DEB
+	lintian --fail-on error build/deb/vantrel_*.deb
 
 # Each fuzz target runs FUZZ_SECONDS; a crash leaves its input in $(FUZZ_DIR).
 fuzz: deps
