@@ -15,7 +15,12 @@ constexpr const char* kLengthLimitCaption = "Input charcter length limit";
 std::string Quoted(const std::string& text) {
     char shown[61];
     const int n = CopyToBuffer(shown, text);
-    return "\"" + std::string(shown) + (static_cast<size_t>(n) < text.size() ? "...\"" : "\"");
+    // Built step by step: GCC 12 warns falsely (-Wrestrict) about one concatenation.
+    std::string quoted = "\"";
+    quoted += shown;
+    if (static_cast<size_t>(n) < text.size()) quoted += "...";
+    quoted += '"';
+    return quoted;
 }
 }  // namespace
 
