@@ -90,7 +90,7 @@ run_program() {
     sleep "$key_pause"
     for _ in $(seq "$n"); do
         echo "dial $dial $play_wait $("$tool" press space)" >> "$events"
-        pause_ms $(( ${#dial} * (100 + play_wait) + 1000 ))
+        pause_ms $(( ${#dial} * (100 + play_wait) + 700 ))
     done
     if [ "$keys" = keys ]; then
         xdotool key --delay 100 $(tabs shift+Tab 20)

@@ -29,7 +29,12 @@ xdotool windowfocus --sync "$WID" 2>/dev/null || true
 sleep 0.5
 # From "1" to Dial is twenty tab stops.
 keys $(printf 'Tab %.0s' $(seq 20)) space
-sleep 4
+# Until the whole dial has been heard, however slow the machine (20 s at most).
+for _ in $(seq 40); do
+  sleep 0.5
+  [ "$("$DECODE" --receiver "$E2E_TMP/heard.raw" 48000)" = "$DIAL" ] && break
+done
+sleep 0.5
 # From Dial to Exit is nine.
 keys $(printf 'Tab %.0s' $(seq 9)) space
 for _ in $(seq 50); do kill -0 $PROGRAM_PID 2>/dev/null || break; sleep 0.2; done
