@@ -3,6 +3,7 @@
 // otherwise, so the user's sound server routes the clips and an .asoundrc can
 // send them elsewhere.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -29,19 +30,15 @@ std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size);
 
 // Plays on a thread of its own so that the caller's wait can be bounded: a
 // sound server that stops answering blocks inside the library where no
-// timeout reaches. The caller waits for the end of the sound, as long as the
-// sound's own length plus a guard; after that it goes on, and plays are
-// skipped until the stuck one has come back.
+// timeout reaches. The caller waits for its sound to be as good as heard, as
+// long as the sound's own length plus a guard; after that it goes on, and
+// plays are skipped until the stuck one has come back.
 //
 // Between plays the stream keeps running on silence, so that the silence
 // heard before a sound is exactly the time the caller took between the return
-// of one play and the next call, whatever the sound server's latency: a play
-// returns when what is left of its sound to be heard is about what a sound
-// written now would wait behind (some 40 ms), and the next sound is placed
-// that long after the end of the last one. After 2 s without a play the
-// stream stops so that the server can suspend and nothing wakes up; the first
-// play after that starts it afresh, and when it is heard then depends on how
-// soon the server takes the new stream up.
+// of one play and the next call, whatever the sound server's latency (see
+// ToneStream). After 2 s without a play the stream stops so that the server
+// can suspend; the next play starts it afresh with a short lead-in.
 class AlsaSoundOutput : public port::SoundOutput {
 public:
     explicit AlsaSoundOutput(std::string device = "default");
@@ -55,6 +52,8 @@ private:
     struct Worker;
     std::string device_;
     std::shared_ptr<Worker> worker_;  // started by the first play
+    // When the last play returned with its sound as good as heard.
+    std::optional<std::chrono::steady_clock::time_point> lastReturn_;
 };
 
 }  // namespace platform

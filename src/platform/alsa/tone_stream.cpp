@@ -1,0 +1,259 @@
+#include "platform/alsa/tone_stream.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/alsa/alsa_sound.h"
+
+namespace platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Silence ahead of the first tone of a stream, at the least.
+constexpr auto kLeadIn = 10ms;
+// Beyond three periods, what is always kept queued: room for the worker to
+// be late on a busy machine before the server runs dry.
+constexpr auto kSpareQueued = 30ms;
+// Room for the worker to wake late when it lets a caller go.
+constexpr auto kReleaseSlack = 20ms;
+// With no tone for this long the stream stops, so that the server may
+// suspend and nothing wakes up; the next tone starts it afresh.
+constexpr auto kIdleStop = 2s;
+// A device that takes nothing for this long while it has something to play
+// has stopped playing.
+constexpr auto kStall = 1s;
+// Underruns in a row for one tone before the device is given up.
+constexpr int kMaxRecoveries = 8;
+
+}  // namespace
+
+ToneStream::ToneStream(Opener open) : open_(std::move(open)) {}
+
+ToneStream::~ToneStream() { Finish(); }
+
+int64_t ToneStream::Frames(Clock::duration d) const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(d).count() *
+           static_cast<int64_t>(format_.rate) / 1000000;
+}
+
+ToneStream::Clock::duration ToneStream::Time(int64_t frames) const {
+    return std::chrono::microseconds(frames * 1000000 / static_cast<int64_t>(format_.rate));
+}
+
+void ToneStream::AppendSilence(int64_t frames) {
+    for (int64_t i = 0; i < frames; ++i) out_.insert(out_.end(), silentFrame_.begin(), silentFrame_.end());
+}
+
+bool ToneStream::Open(const PcmFormat& format) {
+    format_ = format;
+    dev_ = open_(format);
+    if (!dev_) return false;
+    const PcmSizes sizes = dev_->Sizes();
+    buffer_ = sizes.buffer;
+    period_ = std::clamp<int64_t>(sizes.period, 1, buffer_);
+    frameBytes_ = format.channels * (format.bits / 8);
+    silentFrame_.assign(frameBytes_, format.bits == 8 ? 0x80 : 0);
+    // Every margin follows from what the device granted: a server takes a
+    // period at a time, and the worker may be late by more than one.
+    margin_ = std::min(3 * period_ + Frames(kSpareQueued), buffer_ / 2);
+    fill_ = std::min(margin_ + period_ / 2, buffer_ * 2 / 3);
+    early_ = period_ + Frames(kReleaseSlack);
+    // The stream starts by itself once the first write is in, and that
+    // write carries the lead-in and the whole tone; after running dry a
+    // server waits for this much before it plays again.
+    if (dev_->SetThresholds(std::min(period_, buffer_), period_) < 0) return Fail();
+    Reset();
+    return true;
+}
+
+void ToneStream::Reset() {
+    running_ = false;
+    written_ = rawTaken_ = taken_ = 0;
+    unconfirmed_.clear();
+    out_.clear();
+    placed_ = false;
+    toneEnd_ = 0;
+    lastWrote_ = 0;
+}
+
+bool ToneStream::Fail() {
+    dev_.reset();
+    Reset();
+    toneActive_ = false;
+    return false;
+}
+
+void ToneStream::Finish() {
+    if (dev_ && (running_ || written_ > 0)) {
+        if (!running_) dev_->Start();
+        dev_->Drain();
+    }
+    Reset();
+}
+
+bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> waited,
+                       Clock::time_point now) {
+    const PcmFormat format{wave.channels, wave.rate, wave.bitsPerSample};
+    if (dev_ && format_ != format) {
+        Finish();  // the last tone's end, before another stream starts
+        dev_.reset();
+    }
+    if (!dev_ && !Open(format)) return false;
+    (void)now;
+
+    const auto frames = static_cast<int64_t>(wave.frames);
+    // The first tone of a stream ends late enough that the silence written
+    // after it never runs past where the caller's next tone belongs.
+    lead_ = std::max(Frames(kLeadIn), fill_ + Frames(5ms) - frames);
+    const int64_t end = written_ + static_cast<int64_t>(out_.size() / frameBytes_);
+    int64_t pad = 0;
+    if (placed_ && waited && (running_ || !out_.empty()))
+        pad = std::max<int64_t>(0, toneEnd_ + Frames(*waited) - end);
+    else if (!running_ && end == 0)
+        pad = lead_;
+    AppendSilence(pad);
+    out_.insert(out_.end(), wave.samples, wave.samples + wave.frames * frameBytes_);
+    toneEnd_ = end + pad + frames;
+    toneActive_ = true;
+    toneHeard_ = false;
+    placed_ = false;
+    recoveries_ = 0;
+    return true;
+}
+
+void ToneStream::Started(Clock::time_point now) {
+    running_ = true;
+    startedAt_ = readAt_ = progressAt_ = now;
+    rawTaken_ = taken_ = 0;
+}
+
+void ToneStream::UpdateTaken(long avail, Clock::time_point now) {
+    const int64_t queued = std::clamp<int64_t>(buffer_ - avail, 0, written_);
+    const int64_t raw = written_ - queued;
+    if (raw > rawTaken_) {
+        const auto confirmed = static_cast<size_t>(raw - rawTaken_) * frameBytes_;
+        unconfirmed_.erase(unconfirmed_.begin(),
+                           unconfirmed_.begin() + static_cast<long>(std::min(confirmed, unconfirmed_.size())));
+        rawTaken_ = raw;
+        progressAt_ = now;
+    }
+    // A device that swallows everything at once (a file, the null device) is
+    // taken to play in real time, as a sound card would.
+    const int64_t bound = Frames(now - startedAt_) * 1002 / 1000;
+    taken_ = std::max(taken_, std::min(rawTaken_, bound));
+    readAt_ = now;
+}
+
+// After an underrun or a suspend the device has dropped what it held. What of
+// it was not heard is written again on a stream started afresh, so a tone is
+// late then but never cut or lost.
+bool ToneStream::Recover(long err, Clock::time_point now) {
+    if (++recoveries_ > kMaxRecoveries) return Fail();
+    // A device that has had time to play all it was given ran dry: all of it
+    // was heard. Otherwise it dropped what it still held when it last told.
+    const int64_t untaken = written_ - rawTaken_;
+    const bool ranDry = running_ && Frames(now - readAt_) + period_ >= untaken;
+    const int64_t resume = ranDry ? written_ : rawTaken_;
+    if (dev_->Recover(static_cast<int>(err)) < 0) return Fail();
+
+    std::vector<uint8_t> again;
+    if (resume < toneEnd_) {
+        const int64_t lead = std::min(lead_, buffer_ / 4);
+        for (int64_t i = 0; i < lead; ++i) again.insert(again.end(), silentFrame_.begin(), silentFrame_.end());
+        again.insert(again.end(), unconfirmed_.begin() + static_cast<long>((resume - rawTaken_) * frameBytes_),
+                     unconfirmed_.end());
+        again.insert(again.end(), out_.begin(), out_.end());
+        toneEnd_ += lead - resume;
+    } else {
+        // All of it was heard: the next tone starts a stream afresh.
+        toneHeard_ = toneActive_;
+        placed_ = false;
+        toneEnd_ = 0;
+    }
+    running_ = false;
+    written_ = rawTaken_ = taken_ = 0;
+    unconfirmed_.clear();
+    out_ = std::move(again);
+    return true;
+}
+
+bool ToneStream::Service(Clock::time_point now) {
+    if (!dev_) return true;
+    lastWrote_ = 0;
+    for (int pass = 0; pass < 4; ++pass) {
+        long avail = dev_->Avail();
+        if (avail < 0) {
+            if (avail == -EAGAIN) return true;
+            if (!Recover(avail, now)) return false;
+            continue;
+        }
+        if (running_) {
+            UpdateTaken(avail, now);
+            if (written_ > rawTaken_ && now - progressAt_ > kStall) return Fail();
+            // Silence keeps the stream going between tones.
+            if (out_.empty() && written_ - taken_ < fill_) AppendSilence(fill_ - (written_ - taken_));
+        }
+        if (!out_.empty() && avail > 0) {
+            const auto n = std::min<int64_t>(avail, static_cast<int64_t>(out_.size() / frameBytes_));
+            const long w = dev_->Write(out_.data(), static_cast<unsigned long>(n));
+            if (w < 0 && w != -EAGAIN) {
+                if (!Recover(w, now)) return false;
+                continue;
+            }
+            if (w > 0) {
+                const auto bytes = static_cast<long>(static_cast<size_t>(w) * frameBytes_);
+                unconfirmed_.insert(unconfirmed_.end(), out_.begin(), out_.begin() + bytes);
+                out_.erase(out_.begin(), out_.begin() + bytes);
+                written_ += w;
+                avail -= w;
+                lastWrote_ += w;
+            }
+        }
+        // A stream starts once all it has is written, or as much as fits.
+        if (!running_ && written_ > 0 && (out_.empty() || avail <= 0)) {
+            if (!dev_->Running() && dev_->Start() < 0) {
+                if (!Recover(-EPIPE, now)) return false;
+                continue;
+            }
+            Started(now);
+        }
+        if (running_ && !toneActive_ && placed_ && out_.empty() && rawTaken_ >= toneEnd_ &&
+            now - releasedAt_ > kIdleStop) {
+            // Only silence is queued by now, and a drain could wait for a
+            // whole block of a server that renders in large ones.
+            dev_->Drop();
+            Reset();
+        }
+        return true;
+    }
+    return Fail();
+}
+
+bool ToneStream::ToneDone() const {
+    return toneActive_ &&
+           (toneHeard_ || (running_ && written_ >= toneEnd_ && toneEnd_ - taken_ <= fill_ + early_));
+}
+
+void ToneStream::Released(Clock::time_point now) {
+    toneActive_ = false;
+    placed_ = true;
+    releasedAt_ = now;
+}
+
+std::optional<ToneStream::Clock::time_point> ToneStream::NextService(Clock::time_point now) const {
+    if (!dev_ || (!running_ && out_.empty())) return std::nullopt;
+    if (ToneDone()) return now;
+    if (!running_) return now + 1ms;
+    Clock::time_point next = now + Time(period_);  // to hear of errors soon enough
+    if (!out_.empty()) next = std::min(next, now + Time(std::max<int64_t>(period_ / 4, 1)));
+    // Silence is due when what is queued comes down to the margin...
+    next = std::min(next, now + Time(std::max<int64_t>(0, written_ - taken_ - margin_)));
+    // ...and the caller goes on once its tone is as good as heard.
+    if (toneActive_ && written_ >= toneEnd_)
+        next = std::min(next, now + Time(std::max<int64_t>(0, toneEnd_ - taken_ - fill_ - early_)));
+    if (!toneActive_ && placed_) next = std::min(next, std::max(now, releasedAt_ + kIdleStop + 1ms));
+    return std::max(next, now + 1ms);
+}
+
+}  // namespace platform

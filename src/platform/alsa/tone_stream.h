@@ -1,0 +1,94 @@
+#pragma once
+// The timeline of one sound stream: tones placed on a stream that runs on
+// silence between them, so that the silence heard before a tone is exactly as
+// long as the caller waited after the previous play returned, whatever the
+// latency of the sound server. Used from one thread only; every call is given
+// the time, so that a test can run it on a clock of its own.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/alsa/pcm_device.h"
+
+namespace platform {
+
+struct WaveImage;
+
+class ToneStream {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Opener = std::function<std::unique_ptr<PcmDevice>(const PcmFormat&)>;
+
+    explicit ToneStream(Opener open);
+    ~ToneStream();  // what is queued plays out
+    ToneStream(const ToneStream&) = delete;
+    ToneStream& operator=(const ToneStream&) = delete;
+
+    // Takes the tone the caller now waits for. waited: how long the caller
+    // took since its previous play returned (nothing for a first play). False
+    // when the device cannot play it.
+    bool Queue(const WaveImage& wave, std::optional<Clock::duration> waited, Clock::time_point now);
+    // Writes what is due and gets over underruns; false when the device has
+    // failed and was closed (the tone in hand is given up).
+    bool Service(Clock::time_point now);
+    // The tone in hand is as good as heard: all of it is with the device, and
+    // no more of it is left to be taken than a tone queued now would wait
+    // behind. The caller can go on then.
+    bool ToneDone() const;
+    void Released(Clock::time_point now);
+    // When Service wants to run next (nothing: only when a caller comes), and
+    // whether the device's readiness should wake the worker before that.
+    std::optional<Clock::time_point> NextService(Clock::time_point now) const;
+    bool WantsDevice() const { return dev_ != nullptr && !out_.empty() && lastWrote_ > 0; }
+    PcmDevice* Device() const { return dev_.get(); }
+
+private:
+    bool Open(const PcmFormat& format);
+    bool Fail();
+    void Finish();
+    void Reset();
+    bool Recover(long err, Clock::time_point now);
+    bool WriteOut(Clock::time_point now);
+    void Started(Clock::time_point now);
+    void UpdateTaken(long avail, Clock::time_point now);
+    int64_t Frames(Clock::duration d) const;
+    Clock::duration Time(int64_t frames) const;
+    void AppendSilence(int64_t frames);
+
+    Opener open_;
+    std::unique_ptr<PcmDevice> dev_;
+    PcmFormat format_{};
+    size_t frameBytes_ = 0;
+    std::vector<uint8_t> silentFrame_;
+    int64_t buffer_ = 0, period_ = 0;
+    int64_t margin_ = 0;  // never less queued than this, by estimate
+    int64_t fill_ = 0;    // topped up to this
+    int64_t early_ = 0;   // how far ahead of fill_ the tone's end may be at release
+    int64_t lead_ = 0;    // silence ahead of the first tone of a stream
+    int64_t lastWrote_ = 0;  // frames the last Service wrote
+
+    bool running_ = false;
+    Clock::time_point startedAt_;
+    int64_t written_ = 0;   // frames written since the stream was prepared
+    int64_t rawTaken_ = 0;  // of which the device has taken this many, by its word
+    int64_t taken_ = 0;     // and, by estimate, no faster than in real time
+    Clock::time_point readAt_, progressAt_;
+    // What was written and not yet taken by the device, to be written again
+    // when an underrun drops it: frames rawTaken_ up to written_.
+    std::vector<uint8_t> unconfirmed_;
+    std::vector<uint8_t> out_;  // to be written next, in order
+    std::optional<size_t> outTone_;  // where in out_ the tone in hand begins
+
+    bool toneActive_ = false;   // the caller waits for the tone in hand
+    bool toneHeard_ = false;    // all of it was played before the stream ran dry
+    int64_t toneEnd_ = 0;       // stream position of the end of the last tone queued
+    bool placed_ = false;       // toneEnd_ belongs to the running stream and the caller was let go
+    Clock::time_point releasedAt_;
+    int recoveries_ = 0;
+};
+
+}  // namespace platform
