@@ -111,7 +111,7 @@ void RaiseWorkerPriority() {
 int MsUntil(Clock::time_point now, std::optional<Clock::time_point> next) {
     if (!next) return -1;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
-    return static_cast<int>(std::clamp<long long>(ms, 0, 60000));
+    return static_cast<int>(std::clamp<long long>(ms, 1, 60000));
 }
 
 }  // namespace
