@@ -1,11 +1,13 @@
 #include "app/dialer_app.h"
 
+#include "app/startup_files.h"
 #include "dialer/dialer_dlg.h"
 
 CDialerApp::CDialerApp() = default;
 
 bool CDialerApp::InitInstance() {
     Enable3dControls();
+    PrepareFilesAtStartUp(*this);
 
     CDialerDlg dlg;
     m_pMainWnd = &dlg;

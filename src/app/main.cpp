@@ -12,6 +12,7 @@
 
 #include "app/command_line.h"
 #include "app/dialer_app.h"
+#include "framework/file_system.h"
 #include "framework/profile_store.h"
 #include "platform/alsa/alsa_sound.h"
 #include "platform/posix/serial_ports.h"
@@ -70,6 +71,8 @@ int main(int argc, char* argv[]) {
     // The arguments are the program's own; Qt is given none to interpret.
     int qtArgc = 1;
     QApplication qtApp(qtArgc, argv);
+    // Stopped during a save, the program leaves no temporary file behind.
+    fsys::RemoveTempFilesOnSignals();
     QApplication::setApplicationName("vantrel");
     QApplication::setDesktopFileName("vantrel");
 

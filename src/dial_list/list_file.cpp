@@ -114,6 +114,8 @@ std::string FormatListFile(const DialList& list) {
     return out;
 }
 
-bool WriteListFile(const std::string& path, const DialList& list) {
-    return fsys::ReplaceFileContents(path, FormatListFile(list));
+bool WriteListFile(const std::string& path, const DialList& list, bool* damaged) {
+    const fsys::WriteStatus status = fsys::ReplaceFileContents(path, FormatListFile(list));
+    if (damaged != nullptr) *damaged = status == fsys::WriteStatus::Damaged;
+    return status == fsys::WriteStatus::Ok;
 }

@@ -43,7 +43,8 @@ constexpr size_t kMaxListFileBytes = 201 * (255 + 2);
 ListReadResult ParseListFile(std::string_view bytes, DialList& list);
 
 // As ParseListFile, on the file at path. CannotOpen when it cannot be opened or
-// read; list is then untouched. Never waits for a FIFO writer to appear.
+// read; list is then untouched. Never waits for a FIFO writer to appear, and
+// gives up (CannotOpen) on a FIFO or terminal that sends nothing for 5 s.
 ListReadResult ReadListFile(const std::string& path, DialList& list);
 
 // The 201 lines, each ending in CR LF.
@@ -52,7 +53,9 @@ std::string FormatListFile(const DialList& list);
 // Saves without ever destroying the previous file: the bytes go to a temporary
 // file beside the target, which replaces it only once every byte is on disk.
 // A symbolic link is followed and the file it points to is replaced; an
-// existing file keeps its permission bits. A target that exists but is not a
-// regular file (a device, a FIFO) is written in place. False on any failure,
-// including a file-size limit being hit; the previous file is then unchanged.
-bool WriteListFile(const std::string& path, const DialList& list);
+// existing file keeps its permission bits. A file with other hard links, one
+// in a folder that takes no new file, and a device or FIFO are written in
+// place (see fsys::ReplaceFileContents). False on any failure, including a
+// file-size limit being hit; the previous file is then unchanged, except
+// after a write in place that stopped part-way, which sets *damaged.
+bool WriteListFile(const std::string& path, const DialList& list, bool* damaged = nullptr);

@@ -97,8 +97,18 @@ void CDialerDlg::OnListSave() {
     UpdateData(true);
     // The file is replaced only when every byte has been written, so a failed
     // save leaves the old file, the current list file and the profile as they were.
-    if (!WriteListFile(path, m_szList)) {
-        MessageBox("ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです.", nullptr, MB_OK);
+    bool damaged = false;
+    if (!WriteListFile(path, m_szList, &damaged)) {
+        if (damaged) {
+            // Written in place (a hard-linked file, a folder that takes no new
+            // file) and stopped part-way: the old list is gone too, so say so.
+            MessageBox("The list file\n  " + path +
+                           "\ncould not be written completely and may be damaged. Save the "
+                           "list again, or to another file.",
+                       nullptr, MB_OK | MB_ICONEXCLAMATION);
+        } else {
+            MessageBox("ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです.", nullptr, MB_OK);
+        }
         return;
     }
     AfxGetApp()->WriteProfileString(profile_keys::kDialSection, profile_keys::kLoadFile, path);

@@ -49,6 +49,7 @@ public:
     port::SerialPorts* Serial() const { return m_serial; }
     port::SoundClips* Clips() const { return m_clips; }
     const std::string& HelpFile() const { return m_helpFile; }
+    const fw::ProfileStore* Profile() const { return m_profile.get(); }
 
     bool Enable3dControls() { return true; }
     HICON LoadIcon(int resourceId) const { return resourceId; }
@@ -72,7 +73,11 @@ private:
     port::SoundOutput* m_sound = nullptr;
     port::SerialPorts* m_serial = nullptr;
     port::SoundClips* m_clips = nullptr;
+    // Says once, until a write gets through again, that writes are refused.
+    bool NoteProfileWrite(bool written);
+
     std::unique_ptr<fw::ProfileStore> m_profile;
+    bool m_refusedWriteReported = false;
     std::string m_helpFile;
 };
 

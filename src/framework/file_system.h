@@ -2,12 +2,15 @@
 // The few file operations the program needs whose safety depends on the
 // operating system: reading a file without hanging on odd ones, replacing a
 // file so that it is never seen half-written, and locking a file across
-// processes. One implementation per platform lives in platform/<os>/.
+// processes. One implementation per platform lives in platform/<os>/; the
+// platform-neutral helpers are in framework/file_system.cpp.
 //
 // Paths are UTF-8 strings in the platform's own syntax.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,26 +19,43 @@ namespace fsys {
 enum class ReadStatus {
     Ok,       // bytes holds the file's first maxBytes bytes (possibly none)
     Missing,  // nothing exists at the path
-    Failed,   // it exists but could not be opened or read
+    Failed,   // it exists but could not be opened or read in time
 };
 
+// No read and no in-place write waits longer than this for a file that has
+// stopped giving or taking bytes (a FIFO whose writer never writes, a
+// terminal nobody types on, a reader that never reads).
+constexpr std::chrono::milliseconds kDeviceTimeout{5000};
+
 // Reads the file at path, at most maxBytes of it. Never waits for a FIFO's
-// writer to appear (one without a writer reads as empty). With regularOnly,
+// writer to appear (one without a writer reads as empty), and gives up with
+// Failed when the whole read takes longer than timeout. With regularOnly,
 // anything but a regular file (a directory, a device, a FIFO) is Failed.
 // bytes is cleared first and only holds data when the result is Ok.
 ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes,
-                    bool regularOnly);
+                    bool regularOnly, std::chrono::milliseconds timeout = kDeviceTimeout);
 
-// Replaces the file's whole contents with data without ever leaving a partial
-// file behind: the bytes go to a temporary file beside the target, are flushed
-// to the disk and only then take the target's place. Symbolic links are
-// followed and the file at the end of the chain is replaced (a dangling link
-// gets its target created). An existing file keeps its permissions; one that
-// may not be written is refused. A target that exists but is not a regular
-// file (a device, a FIFO) cannot be replaced and is written in place, giving
-// up when it stops taking bytes. False on any failure, a file-size limit
-// included; the previous file is then unchanged and no temporary file is left.
-bool ReplaceFileContents(const std::string& path, std::string_view data);
+enum class WriteStatus {
+    Ok,
+    Failed,   // nothing was changed
+    Damaged,  // a write in place stopped part-way: the file may hold part of the new data
+};
+
+// Replaces the file's whole contents with data. Normally the bytes go to a
+// temporary file beside the target, are flushed to the disk and only then
+// take the target's place, so the file is never seen half-written. Symbolic
+// links are followed and the file at the end of the chain is replaced (a
+// dangling link gets its target created). An existing file keeps its
+// permissions; one that may not be written is refused.
+//
+// A file that cannot be replaced is written in place instead: a device or a
+// FIFO (giving up when it stops taking bytes), a file with other hard links
+// (replacing it would part them), and a file in a folder where no temporary
+// file can be made. Such a write is flushed and its size checked, and a
+// failure after the first byte reports Damaged. Any other failure, a
+// file-size limit included, leaves the previous file unchanged and no
+// temporary file behind.
+WriteStatus ReplaceFileContents(const std::string& path, std::string_view data);
 
 // The file a write to path has to replace: the end of its chain of symbolic
 // links, which need not exist yet. False for a loop of links or a link that
@@ -47,6 +67,15 @@ bool Exists(const std::string& path);
 
 // Whether path names a regular file (links followed).
 bool IsRegularFile(const std::string& path);
+
+// What tells one version of a file from the next without reading it
+// (identity, size, change times; links followed). Nothing when there is no
+// file.
+struct FileStamp {
+    uint64_t parts[5] = {};
+    bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> StampOf(const std::string& path);
 
 // Creates the directory and any missing parents. True when it exists as a
 // directory afterwards.
@@ -63,21 +92,46 @@ std::string JoinPath(const std::string& dir, std::string_view name);
 // application-data folder (%APPDATA%).
 std::string UserConfigDirectory();
 
-// An advisory lock on a file of its own (created when missing), held for the
-// object's lifetime, shared among readers or exclusive for one writer. Other
-// processes taking the same lock wait. Held() is false when the lock file
-// could not be made or locked.
+// The temporary file a replacement of the file named base writes first:
+// ".<base>.tmp<pid>-<n>", in the target's folder. Only the first 200 bytes of
+// base are used, so the name stays within any file system's limit.
+std::string TempFileName(std::string_view base, unsigned long pid, unsigned n);
+// The process that made a temporary file of that form; nothing for other names.
+std::optional<unsigned long> TempFileOwner(std::string_view name);
+
+// Removes the temporary files in dir that saves of this user's earlier runs
+// left behind when they were killed: regular files named as TempFileName
+// makes them whose process is no longer running. Returns how many went.
+int RemoveStaleTempFiles(const std::string& dir);
+
+// From now on a SIGTERM, SIGINT or SIGHUP that arrives during a save first
+// removes that save's temporary file and then ends the program as the signal
+// would have. Nothing on systems without those signals.
+void RemoveTempFilesOnSignals();
+
+enum class LockStatus {
+    Held,
+    Busy,         // another process held it for the whole wait
+    Unavailable,  // no lock could be made there (no such folder, not lockable)
+};
+
+// An advisory lock on a file of its own (created when missing; a directory
+// already there is locked as it is), held for the object's lifetime, shared
+// among readers or exclusive for one writer. Waits at most `wait` for another
+// process to let go.
 class FileLock {
 public:
-    FileLock(const std::string& lockPath, bool exclusive);
+    FileLock(const std::string& lockPath, bool exclusive, std::chrono::milliseconds wait);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
-    bool Held() const { return handle_ != kNone; }
+    LockStatus Status() const { return status_; }
+    bool Held() const { return status_ == LockStatus::Held; }
 
 private:
     static constexpr intptr_t kNone = -1;
     intptr_t handle_ = kNone;  // a descriptor or a handle, by platform
+    LockStatus status_ = LockStatus::Unavailable;
 };
 
 }  // namespace fsys

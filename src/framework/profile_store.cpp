@@ -1,5 +1,6 @@
 #include "framework/profile_store.h"
 
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -218,63 +219,135 @@ int ParseProfileInt(std::string_view value) {
 
 namespace {
 
-// The lock lives on a file of its own because the profile itself is replaced,
-// not rewritten, at every write.
-std::string LockPathFor(const std::string& target) { return target + ".lock"; }
-
-std::optional<std::string> ReadKey(const std::string& path, std::string_view section,
-                                   std::string_view key) {
-    std::string target;
-    if (!fsys::ResolveLinks(path, target)) return std::nullopt;
-    // No lock file is made for a profile that does not exist (yet).
-    if (!fsys::Exists(target)) return std::nullopt;
-    std::string contents;
-    {
-        // Renames make every read see a whole file anyway; the shared lock
-        // keeps a read from interleaving with a writer's read-modify-write.
-        // A profile in a place where no lock file can be made is read unlocked.
-        fsys::FileLock lock(LockPathFor(target), false);
-        if (fsys::ReadFile(target, contents, SIZE_MAX, true) != fsys::ReadStatus::Ok) {
-            return std::nullopt;
-        }
-    }
-    return IniLookup(contents, section, key);
-}
+// A wait this long for the lock means its holder is stopped or hung, not
+// busy: a read goes on without it and a write gives up.
+constexpr std::chrono::milliseconds kLockWait{2000};
+// Once the lock has been found stuck, later calls only glance at it, so that
+// the window stays usable while the other program holds on.
+constexpr std::chrono::milliseconds kStuckLockWait{100};
 
 }  // namespace
 
-ProfileStore::ProfileStore(std::string path) : path_(std::move(path)) {}
+ProfileStore::ProfileStore(std::string path)
+    : path_(std::move(path)), lockPath_(path_ + ".lock") {}
 
 const std::string& ProfileStore::Path() const { return path_; }
+const std::string& ProfileStore::LockPath() const { return lockPath_; }
+
+std::chrono::milliseconds ProfileStore::LockWait() const {
+    return lockStuck_ ? kStuckLockWait : kLockWait;
+}
+
+void ProfileStore::NoteLock(fsys::LockStatus status) const {
+    if (status == fsys::LockStatus::Busy) lockStuck_ = true;
+    if (status == fsys::LockStatus::Held) lockStuck_ = false;
+}
+
+ProfileState ProfileStore::Classify(fsys::ReadStatus status, const std::string& bytes) {
+    switch (status) {
+        case fsys::ReadStatus::Missing: return ProfileState::Missing;
+        case fsys::ReadStatus::Failed: return ProfileState::Unreadable;
+        case fsys::ReadStatus::Ok: break;
+    }
+    return bytes.size() > kMaxProfileBytes ? ProfileState::TooLarge : ProfileState::Usable;
+}
+
+void ProfileStore::Refresh() const {
+    std::string target;
+    if (!fsys::ResolveLinks(path_, target)) {
+        state_ = ProfileState::Unreadable;
+        contents_.clear();
+        stamp_.reset();
+        return;
+    }
+    const std::optional<fsys::FileStamp> stamp = fsys::StampOf(target);
+    if (stamp && stamp_ && *stamp == *stamp_) return;  // the same file as last time
+    stamp_.reset();
+    contents_.clear();
+    if (!stamp && !fsys::Exists(target)) {
+        // No lock file is made for a profile that does not exist (yet).
+        state_ = ProfileState::Missing;
+        return;
+    }
+    fsys::ReadStatus status;
+    {
+        // Renames make every read see a whole file anyway; the shared lock
+        // keeps a read from meeting an in-place write half done.
+        fsys::FileLock lock(lockPath_, false, LockWait());
+        NoteLock(lock.Status());
+        status = fsys::ReadFile(target, contents_, kMaxProfileBytes + 1, true);
+    }
+    state_ = Classify(status, contents_);
+    if (state_ != ProfileState::Usable) {
+        contents_.clear();
+        return;
+    }
+    stamp_ = stamp;
+}
+
+ProfileState ProfileStore::State() const {
+    Refresh();
+    return state_;
+}
+
+std::optional<std::string> ProfileStore::Lookup(std::string_view section,
+                                                std::string_view key) const {
+    Refresh();
+    if (state_ != ProfileState::Usable) return std::nullopt;
+    return IniLookup(contents_, section, key);
+}
 
 std::string ProfileStore::GetString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue) const {
-    std::optional<std::string> v = ReadKey(path_, section, key);
+    std::optional<std::string> v = Lookup(section, key);
     return v ? *v : std::string(defaultValue);
 }
 
 int ProfileStore::GetInt(std::string_view section, std::string_view key, int defaultValue) const {
-    std::optional<std::string> v = ReadKey(path_, section, key);
+    std::optional<std::string> v = Lookup(section, key);
     return (v && !v->empty()) ? ParseProfileInt(*v) : defaultValue;
 }
 
 bool ProfileStore::WriteString(std::string_view section, std::string_view key,
                                std::string_view value) {
-    if (!IniNamesStorable(section, key)) return false;
+    lastWrite_ = Write(section, key, value);
+    return lastWrite_ == WriteResult::Written;
+}
+
+ProfileStore::WriteResult ProfileStore::Write(std::string_view section, std::string_view key,
+                                              std::string_view value) {
+    if (!IniNamesStorable(section, key)) return WriteResult::Failed;
     std::string target;
-    if (!fsys::ResolveLinks(path_, target)) return false;
-    if (!fsys::MakeDirectories(fsys::ParentDirectory(target))) return false;
+    if (!fsys::ResolveLinks(path_, target)) return WriteResult::NotUsed;
+    if (!fsys::MakeDirectories(fsys::ParentDirectory(target))) return WriteResult::Failed;
 
-    fsys::FileLock lock(LockPathFor(target), true);
-    if (!lock.Held()) return false;
+    // Without a lock to be had at all (a folder that takes no lock file) the
+    // write goes on: the rename still keeps the profile whole.
+    fsys::FileLock lock(lockPath_, true, LockWait());
+    NoteLock(lock.Status());
+    if (lock.Status() == fsys::LockStatus::Busy) return WriteResult::LockBusy;
 
+    // Re-read under the lock, so that a key another copy has just written is kept.
     std::string contents;
-    const fsys::ReadStatus r = fsys::ReadFile(target, contents, SIZE_MAX, true);
-    if (r == fsys::ReadStatus::Failed) return false;  // never overwrite what could not be read
+    const ProfileState state =
+        Classify(fsys::ReadFile(target, contents, kMaxProfileBytes + 1, true), contents);
+    if (state == ProfileState::TooLarge || state == ProfileState::Unreadable) {
+        return WriteResult::NotUsed;  // never overwrite what could not be read
+    }
 
     std::string updated = IniSet(contents, section, key, value);
-    if (r == fsys::ReadStatus::Ok && updated == contents) return true;
-    return fsys::ReplaceFileContents(target, updated);
+    if (state == ProfileState::Usable && updated == contents) return WriteResult::Written;
+    // A profile grown past the limit would no longer be read at all.
+    if (updated.size() > kMaxProfileBytes) return WriteResult::Failed;
+    if (fsys::ReplaceFileContents(target, updated) != fsys::WriteStatus::Ok) {
+        stamp_.reset();  // it may have changed all the same (a write in place that failed)
+        return WriteResult::Failed;
+    }
+    // The next read takes the new contents without reading the file again.
+    stamp_ = fsys::StampOf(target);
+    contents_ = std::move(updated);
+    state_ = ProfileState::Usable;
+    return WriteResult::Written;
 }
 
 bool ProfileStore::WriteInt(std::string_view section, std::string_view key, int value) {

@@ -34,9 +34,12 @@
 //
 // Integers: see ParseProfileInt.
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "framework/file_system.h"
 
 namespace fw {
 
@@ -60,19 +63,35 @@ bool IniNamesStorable(std::string_view section, std::string_view key);
 // the range of int saturates at INT_MIN or INT_MAX.
 int ParseProfileInt(std::string_view value);
 
-// One profile file. Every call opens, reads (and for writes, replaces) the
-// file, so several processes may share a profile. Reads take a shared lock and
-// writes an exclusive one on a lock file beside the profile ("<file>.lock").
-// A write goes to a temporary file in the same directory, is synced and then
-// renamed over the profile: whatever fails (full disk, file size limit, a
-// crash), the profile is either the old one or the new one, never a part.
-// When the path is a symbolic link, the file it points to is the one replaced.
-// A write-protected profile is not written.
+// What the profile file is to the program.
+enum class ProfileState {
+    Missing,     // not there yet: every key has its default; the first write makes it
+    Usable,
+    TooLarge,    // far larger than any profile: not read, never overwritten
+    Unreadable,  // there but not a regular file, or not readable: as TooLarge
+};
+
+// One profile file, shared by every running copy of the program. The file is
+// read once and then again only when it has changed on disk, so reads stay
+// cheap and still see another copy's writes. Reads take a shared lock and
+// writes an exclusive one on a lock file beside the profile's own name
+// ("<path>.lock"; beside the link, not its target, when the profile is a
+// symbolic link). A lock held by another process is waited for about two
+// seconds: then a read goes on without it and a write is refused.
+// A write re-reads the file under the lock, so no key another copy wrote is
+// lost, and replaces it through fsys::ReplaceFileContents: whatever fails
+// (full disk, file size limit, a crash), the profile is either the old one or
+// the new one, never a part. A write-protected profile is not written.
 class ProfileStore {
 public:
+    // Larger profiles are TooLarge.
+    static constexpr size_t kMaxProfileBytes = 1 << 20;
+
     explicit ProfileStore(std::string path);
 
     const std::string& Path() const;
+    const std::string& LockPath() const;
+    ProfileState State() const;
 
     // A key that is missing, or present with an empty value, gives the default.
     int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
@@ -80,13 +99,33 @@ public:
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view defaultValue) const;
 
-    // False when the names are not storable or the file could not be replaced;
-    // the profile is then unchanged.
+    enum class WriteResult {
+        Written,
+        LockBusy,  // another process held the lock throughout the wait
+        NotUsed,   // the profile is TooLarge or Unreadable
+        Failed,    // names not storable, or the file could not be replaced
+    };
+    // False unless Written; the profile is then unchanged.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
     bool WriteInt(std::string_view section, std::string_view key, int value);
+    WriteResult LastWriteResult() const { return lastWrite_; }
 
 private:
+    void Refresh() const;
+    std::optional<std::string> Lookup(std::string_view section, std::string_view key) const;
+    WriteResult Write(std::string_view section, std::string_view key, std::string_view value);
+    std::chrono::milliseconds LockWait() const;
+    void NoteLock(fsys::LockStatus status) const;
+    static ProfileState Classify(fsys::ReadStatus status, const std::string& bytes);
+
     std::string path_;
+    std::string lockPath_;
+    // The file as last read (or written), and what it looked like on disk then.
+    mutable std::string contents_;
+    mutable ProfileState state_ = ProfileState::Missing;
+    mutable std::optional<fsys::FileStamp> stamp_;
+    mutable bool lockStuck_ = false;
+    WriteResult lastWrite_ = WriteResult::Written;
 };
 
 // <program>.ini in the user's settings folder (fsys::UserConfigDirectory):

@@ -54,12 +54,28 @@ std::string CWinApp::GetProfileString(std::string_view section, std::string_view
 }
 
 bool CWinApp::WriteProfileInt(std::string_view section, std::string_view entry, int value) {
-    return m_profile && m_profile->WriteInt(section, entry, value);
+    return m_profile && NoteProfileWrite(m_profile->WriteInt(section, entry, value));
 }
 
 bool CWinApp::WriteProfileString(std::string_view section, std::string_view entry,
                                  std::string_view value) {
-    return m_profile && m_profile->WriteString(section, entry, value);
+    return m_profile && NoteProfileWrite(m_profile->WriteString(section, entry, value));
+}
+
+bool CWinApp::NoteProfileWrite(bool written) {
+    if (written) {
+        m_refusedWriteReported = false;
+    } else if (m_profile->LastWriteResult() == fw::ProfileStore::WriteResult::LockBusy &&
+               !m_refusedWriteReported) {
+        // Several keys are written at a time (closing writes eight); one box is enough.
+        m_refusedWriteReported = true;
+        AfxMessageBox("The settings were not saved: another program holds the lock file\n  " +
+                          m_profile->LockPath() +
+                          "\nClose any other Vantrel window (or end a copy that has stopped "
+                          "responding) and try again.",
+                      MB_OK | MB_ICONEXCLAMATION);
+    }
+    return written;
 }
 
 void CWinApp::WinHelp(unsigned long /*data*/, UINT /*cmd*/) {

@@ -1,8 +1,13 @@
 // Files on POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +16,8 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 #include "framework/file_system.h"
@@ -19,10 +26,6 @@
 namespace fsys {
 
 namespace {
-
-// A device or FIFO written in place that stops taking bytes (a reader that
-// never reads) fails the write after this long instead of freezing the program.
-constexpr std::chrono::milliseconds kInPlaceTimeout{5000};
 
 template <typename F>
 auto RetryEintr(F f) {
@@ -33,34 +36,114 @@ auto RetryEintr(F f) {
     return r;
 }
 
+int MillisecondsLeft(posix_io::Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - posix_io::Clock::now())
+                          .count();
+    return left > 0 ? static_cast<int>(std::min<long long>(left, INT_MAX)) : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Temporary files in progress, known to the signal handler. A slot goes from
+// free (0) to being filled (1) to armed (2); the handler removes the armed
+// ones. Lock-free atomics and unlink() are all a handler may use.
+
+constexpr int kTempSlots = 8;
+struct TempSlot {
+    std::atomic<int> state{0};
+    char path[PATH_MAX];
+};
+TempSlot g_tempSlots[kTempSlots];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+class TrackedTemp {
+public:
+    explicit TrackedTemp(const std::string& path) {
+        if (path.size() >= PATH_MAX) return;  // too long to be opened anyway
+        for (int i = 0; i < kTempSlots; ++i) {
+            int expected = 0;
+            if (g_tempSlots[i].state.compare_exchange_strong(expected, 1)) {
+                std::memcpy(g_tempSlots[i].path, path.c_str(), path.size() + 1);
+                g_tempSlots[i].state.store(2);
+                slot_ = i;
+                return;
+            }
+        }
+    }
+    ~TrackedTemp() {
+        if (slot_ >= 0) g_tempSlots[slot_].state.store(0);
+    }
+    TrackedTemp(const TrackedTemp&) = delete;
+    TrackedTemp& operator=(const TrackedTemp&) = delete;
+
+private:
+    int slot_ = -1;
+};
+
+extern "C" void RemoveTempsAndEnd(int sig) {
+    const int savedErrno = errno;
+    for (TempSlot& slot : g_tempSlots) {
+        if (slot.state.load() == 2) unlink(slot.path);
+    }
+    errno = savedErrno;
+    // The handler was installed to reset itself, so the signal, raised again,
+    // ends the program as it would have without us once this handler returns.
+    raise(sig);
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
 // Devices and FIFOs cannot be replaced, only written. The descriptor stays
 // non-blocking so that a FIFO nobody reads fails at once (ENXIO) and one whose
 // reader stops reading fails after a while.
-bool WriteInPlace(const std::string& target, std::string_view data) {
+WriteStatus WriteDevice(const std::string& target, std::string_view data) {
     const int fd = RetryEintr(
         [&] { return open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
-    if (fd < 0) return false;
-    bool ok = posix_io::WriteAll(fd, data, posix_io::Clock::now() + kInPlaceTimeout);
+    if (fd < 0) return WriteStatus::Failed;
+    bool ok = posix_io::WriteAll(fd, data, posix_io::Clock::now() + kDeviceTimeout);
     if (close(fd) != 0) ok = false;
-    return ok;
+    return ok ? WriteStatus::Ok : WriteStatus::Failed;
 }
 
-bool ReplaceAtomically(const std::string& target, std::string_view data,
-                       const struct stat* existing) {
+// A regular file that must keep its identity (other hard links share it, or
+// its folder takes no new file) is overwritten where it is. Nothing is cut
+// before the new bytes are in, and what was written is flushed and measured,
+// so a failure can be told to the user instead of passing unseen.
+WriteStatus RewriteInPlace(const std::string& target, std::string_view data) {
+    const int fd = RetryEintr([&] { return open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC); });
+    if (fd < 0) return WriteStatus::Failed;
+    bool ok = posix_io::WriteAll(fd, data);
+    ok = ok && RetryEintr([&] { return ftruncate(fd, static_cast<off_t>(data.size())); }) == 0;
+    ok = ok && RetryEintr([&] { return fsync(fd); }) == 0;
+    struct stat st {};
+    ok = ok && fstat(fd, &st) == 0 && st.st_size == static_cast<off_t>(data.size());
+    if (close(fd) != 0) ok = false;
+    if (ok) return WriteStatus::Ok;
+    return data.empty() ? WriteStatus::Failed : WriteStatus::Damaged;
+}
+
+enum class Replaced { Ok, Failed, NoTempFile };
+
+Replaced ReplaceAtomically(const std::string& target, std::string_view data,
+                           const struct stat* existing) {
     static std::atomic<unsigned> counter{0};
     const std::string dir = ParentDirectory(target);
-    // Keep the temporary name within the file system's name limit.
-    const std::string stem =
-        JoinPath(dir, "." + BaseName(target).substr(0, 200) + ".tmp" + std::to_string(getpid()) + "-");
+    const std::string base = BaseName(target);
     std::string temp;
     int fd = -1;
     for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = stem + std::to_string(counter.fetch_add(1));
+        temp = JoinPath(dir, TempFileName(base, static_cast<unsigned long>(getpid()),
+                                          counter.fetch_add(1)));
         // 0666: the process's umask decides a new file's permissions, as for any new file.
         fd = RetryEintr([&] { return open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
-        if (fd < 0 && errno != EEXIST) return false;
+        if (fd < 0 && errno != EEXIST) {
+            const bool folderShut = errno == EACCES || errno == EPERM || errno == EROFS;
+            return folderShut ? Replaced::NoTempFile : Replaced::Failed;
+        }
     }
-    if (fd < 0) return false;
+    if (fd < 0) return Replaced::Failed;
+    TrackedTemp tracked(temp);
 
     bool ok = true;
     if (existing) {
@@ -79,7 +162,7 @@ bool ReplaceAtomically(const std::string& target, std::string_view data,
     if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         unlink(temp.c_str());
-        return false;
+        return Replaced::Failed;
     }
     // Make the rename itself durable; the new content is already on disk, so
     // a failure here cannot leave a partial file and is not reported.
@@ -88,15 +171,91 @@ bool ReplaceAtomically(const std::string& target, std::string_view data,
         (void)fsync(dirFd);
         close(dirFd);
     }
-    return true;
+    return Replaced::Ok;
+}
+
+// ---------------------------------------------------------------------------
+// Waiting for a lock, but not for ever. A blocking flock() is queued fairly
+// behind the holder, where a loop of non-blocking tries could lose every
+// race against a busy writer; a timer signal aimed at this thread alone
+// interrupts it at the deadline (and again every little while, in case one
+// arrives before the wait has begun).
+
+extern "C" void InterruptLockWait(int) {}
+
+int LockWaitSignal() {
+    static const int sig = [] {
+        const int candidate = SIGRTMAX - 3;
+        struct sigaction current = {};
+        if (sigaction(candidate, nullptr, &current) != 0) return 0;
+        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler != SIG_DFL) return 0;
+        struct sigaction action = {};
+        action.sa_handler = InterruptLockWait;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;  // no SA_RESTART: the wait must end with EINTR
+        return sigaction(candidate, &action, nullptr) == 0 ? candidate : 0;
+    }();
+    return sig;
+}
+
+// 0 when locked, else the errno that ended the wait (EWOULDBLOCK at the deadline).
+int LockWithin(int fd, int operation, std::chrono::milliseconds wait) {
+    if (RetryEintr([&] { return flock(fd, operation | LOCK_NB); }) == 0) return 0;
+    if (errno != EWOULDBLOCK || wait.count() <= 0) return errno;
+    const auto deadline = posix_io::Clock::now() + wait;
+
+    const int sig = LockWaitSignal();
+    sigset_t blocked;
+    timer_t timer{};
+    bool timed = false;
+    if (sig != 0 && pthread_sigmask(SIG_BLOCK, nullptr, &blocked) == 0 &&
+        !sigismember(&blocked, sig)) {
+        struct sigevent event = {};
+        event.sigev_notify = SIGEV_THREAD_ID;
+        event.sigev_signo = sig;
+        event._sigev_un._tid = gettid();  // sigev_notify_thread_id, which this libc does not name
+        timed = timer_create(CLOCK_MONOTONIC, &event, &timer) == 0;
+    }
+    if (!timed) {
+        // No signal to be had: short tries until the deadline.
+        while (posix_io::Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (RetryEintr([&] { return flock(fd, operation | LOCK_NB); }) == 0) return 0;
+            if (errno != EWOULDBLOCK) return errno;
+        }
+        return EWOULDBLOCK;
+    }
+    struct itimerspec when = {};
+    const long long first = std::max(1, MillisecondsLeft(deadline));
+    when.it_value.tv_sec = first / 1000;
+    when.it_value.tv_nsec = (first % 1000) * 1000000;
+    when.it_interval.tv_nsec = 20 * 1000000;
+    timer_settime(timer, 0, &when, nullptr);
+    int result = EWOULDBLOCK;
+    for (;;) {
+        if (flock(fd, operation) == 0) {
+            result = 0;
+            break;
+        }
+        if (errno != EINTR) {
+            result = errno;
+            break;
+        }
+        if (posix_io::Clock::now() >= deadline) break;
+    }
+    timer_delete(timer);
+    return result;
 }
 
 }  // namespace
 
 ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes,
-                    bool regularOnly) {
+                    bool regularOnly, std::chrono::milliseconds timeout) {
     bytes.clear();
-    // O_NONBLOCK only for the open: a FIFO without a writer must not hang it.
+    const auto deadline = posix_io::Clock::now() + timeout;
+    // Non-blocking throughout: a FIFO without a writer must not hang the
+    // open, and one whose writer never writes (or a terminal) must not hang
+    // the read beyond the deadline.
     const int fd = RetryEintr(
         [&] { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
     if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
@@ -105,8 +264,6 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
         close(fd);
         return ReadStatus::Failed;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
     constexpr size_t kChunk = 65536;
     size_t filled = 0;
@@ -115,13 +272,25 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
         // Grows by chunks, so a limit far beyond the file costs nothing.
         if (bytes.size() == filled) bytes.resize(filled + std::min(kChunk, maxBytes - filled));
         const ssize_t got = read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            failed = true;
+        if (got > 0) {
+            filled += static_cast<size_t>(got);
+            if (posix_io::Clock::now() < deadline) continue;
+            failed = true;  // a device that never ends within the time
             break;
         }
         if (got == 0) break;
-        filled += static_cast<size_t>(got);
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            failed = true;
+            break;
+        }
+        pollfd ready = {fd, POLLIN, 0};
+        const int polled = poll(&ready, 1, MillisecondsLeft(deadline));
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled <= 0) {
+            failed = true;  // nothing came in time
+            break;
+        }
     }
     close(fd);
     if (failed) {
@@ -132,23 +301,30 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
     return ReadStatus::Ok;
 }
 
-bool ReplaceFileContents(const std::string& path, std::string_view data) {
-    if (path.empty()) return false;
+WriteStatus ReplaceFileContents(const std::string& path, std::string_view data) {
+    if (path.empty()) return WriteStatus::Failed;
     std::string target;
-    if (!ResolveLinks(path, target)) return false;
+    if (!ResolveLinks(path, target)) return WriteStatus::Failed;
 
     posix_io::ScopedIgnoreSignal ignoreFileSize(SIGXFSZ);
     posix_io::ScopedIgnoreSignal ignorePipe(SIGPIPE);
 
     struct stat st;
     if (stat(target.c_str(), &st) != 0) {
-        if (errno != ENOENT) return false;
-        return ReplaceAtomically(target, data, nullptr);
+        if (errno != ENOENT) return WriteStatus::Failed;
+        return ReplaceAtomically(target, data, nullptr) == Replaced::Ok ? WriteStatus::Ok
+                                                                         : WriteStatus::Failed;
     }
-    if (!S_ISREG(st.st_mode)) return WriteInPlace(target, data);
+    if (!S_ISREG(st.st_mode)) return WriteDevice(target, data);
     // Renaming would get round a write-protected file; refuse as opening it would.
-    if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
-    return ReplaceAtomically(target, data, &st);
+    if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return WriteStatus::Failed;
+    if (st.st_nlink > 1) return RewriteInPlace(target, data);
+    switch (ReplaceAtomically(target, data, &st)) {
+        case Replaced::Ok: return WriteStatus::Ok;
+        case Replaced::NoTempFile: return RewriteInPlace(target, data);
+        case Replaced::Failed: break;
+    }
+    return WriteStatus::Failed;
 }
 
 bool ResolveLinks(const std::string& path, std::string& target) {
@@ -182,6 +358,20 @@ bool Exists(const std::string& path) {
 bool IsRegularFile(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st;
+    if (path.empty() || stat(path.c_str(), &st) != 0) return std::nullopt;
+    FileStamp stamp;
+    stamp.parts[0] = static_cast<uint64_t>(st.st_dev);
+    stamp.parts[1] = static_cast<uint64_t>(st.st_ino);
+    stamp.parts[2] = static_cast<uint64_t>(st.st_size);
+    stamp.parts[3] = static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
+                     static_cast<uint64_t>(st.st_mtim.tv_nsec);
+    stamp.parts[4] = static_cast<uint64_t>(st.st_ctim.tv_sec) * 1000000000u +
+                     static_cast<uint64_t>(st.st_ctim.tv_nsec);
+    return stamp;
 }
 
 bool MakeDirectories(const std::string& dir) {
@@ -233,15 +423,65 @@ std::string UserConfigDirectory() {
     return (home == "/" ? "" : home) + "/.config";
 }
 
-FileLock::FileLock(const std::string& lockPath, bool exclusive) {
-    const int fd =
-        RetryEintr([&] { return open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666); });
+int RemoveStaleTempFiles(const std::string& dir) {
+    DIR* listing = opendir(dir.c_str());
+    if (listing == nullptr) return 0;
+    const int dirFd = dirfd(listing);
+    int removed = 0;
+    while (const dirent* entry = readdir(listing)) {
+        const std::optional<unsigned long> owner = TempFileOwner(entry->d_name);
+        if (!owner || *owner > static_cast<unsigned long>(INT_MAX)) continue;
+        const pid_t pid = static_cast<pid_t>(*owner);
+        if (pid == getpid()) continue;
+        struct stat st;
+        if (fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) continue;
+        // A process of that number that still runs may be a copy saving right
+        // now; only a number nobody has is certainly a leftover.
+        if (kill(pid, 0) == 0 || errno != ESRCH) continue;
+        if (unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
+    }
+    closedir(listing);
+    return removed;
+}
+
+void RemoveTempFilesOnSignals() {
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current = {};
+        if (sigaction(sig, nullptr, &current) != 0) continue;
+        // A signal the program ignores (SIGHUP under nohup) or handles itself is left so.
+        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler != SIG_DFL) continue;
+        if ((current.sa_flags & SA_SIGINFO) && current.sa_sigaction != nullptr) continue;
+        struct sigaction action = {};
+        action.sa_handler = RemoveTempsAndEnd;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+FileLock::FileLock(const std::string& lockPath, bool exclusive, std::chrono::milliseconds wait) {
+    // O_NOFOLLOW: a link planted at the lock's name never gets a file made at
+    // its far end. A directory (or a read-only file) already there is locked
+    // as it is, so that it cannot turn the locking, and with it every save, off.
+    int fd = RetryEintr([&] {
+        return open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                    0666);
+    });
+    if (fd < 0 && errno != ENOENT && errno != ENOTDIR) {
+        fd = RetryEintr(
+            [&] { return open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
+    }
     if (fd < 0) return;
-    if (RetryEintr([&] { return flock(fd, exclusive ? LOCK_EX : LOCK_SH); }) != 0) {
-        close(fd);
+
+    const int result = LockWithin(fd, exclusive ? LOCK_EX : LOCK_SH, wait);
+    if (result == 0) {
+        handle_ = fd;
+        status_ = LockStatus::Held;
         return;
     }
-    handle_ = fd;
+    if (result == EWOULDBLOCK) status_ = LockStatus::Busy;
+    close(fd);
 }
 
 FileLock::~FileLock() {

@@ -16,9 +16,6 @@ namespace fsys {
 
 namespace {
 
-// A device written in place that stops taking bytes gives up after this long.
-constexpr DWORD kInPlaceTimeoutMs = 5000;
-
 bool ToWide(std::string_view utf8, std::wstring& wide) {
     wide.clear();
     if (utf8.empty()) return true;
@@ -85,53 +82,82 @@ bool WriteAllHandle(HANDLE h, std::string_view data) {
     return true;
 }
 
-// A device cannot be replaced, only written. The write runs on a worker
-// thread so that a device that stops taking bytes can be given up on.
-struct InPlaceWrite {
+// A device or a pipe may stop giving or taking bytes; the transfer runs on
+// a worker thread so that it can be given up on.
+struct BlockingTransfer {
     HANDLE handle;
-    std::string_view data;
+    bool (*run)(BlockingTransfer&);
+    std::string_view out;  // for a write
+    std::string* in;       // for a read
+    size_t maxBytes;
     bool ok = false;
 };
 
-DWORD WINAPI InPlaceWorker(void* param) {
-    auto* job = static_cast<InPlaceWrite*>(param);
-    job->ok = WriteAllHandle(job->handle, job->data);
+DWORD WINAPI TransferWorker(void* param) {
+    auto* job = static_cast<BlockingTransfer*>(param);
+    job->ok = job->run(*job);
     return 0;
 }
 
-bool WriteInPlace(Handle& device, std::string_view data) {
-    InPlaceWrite job{device.Get(), data};
-    HANDLE thread = CreateThread(nullptr, 0, InPlaceWorker, &job, 0, nullptr);
+bool RunWithDeadline(BlockingTransfer& job, DWORD timeoutMs) {
+    HANDLE thread = CreateThread(nullptr, 0, TransferWorker, &job, 0, nullptr);
     if (thread == nullptr) return false;
-    if (WaitForSingleObject(thread, kInPlaceTimeoutMs) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(thread, timeoutMs) != WAIT_OBJECT_0) {
         CancelSynchronousIo(thread);
         WaitForSingleObject(thread, INFINITE);
         job.ok = false;
     }
     CloseHandle(thread);
-    return job.ok && device.Close();
+    return job.ok;
 }
 
-bool ReplaceAtomically(const std::wstring& target, const std::string& targetUtf8,
-                       std::string_view data, bool exists) {
+bool WriteJob(BlockingTransfer& job) { return WriteAllHandle(job.handle, job.out); }
+
+WriteStatus WriteDevice(Handle& device, std::string_view data) {
+    BlockingTransfer job{device.Get(), WriteJob, data, nullptr, 0};
+    const bool ok = RunWithDeadline(job, static_cast<DWORD>(kDeviceTimeout.count()));
+    return ok && device.Close() ? WriteStatus::Ok : WriteStatus::Failed;
+}
+
+// A file that must keep its identity (other hard links share it, or its
+// folder takes no new file) is overwritten where it is; nothing is cut before
+// the new bytes are in, and the result is flushed and measured.
+WriteStatus RewriteInPlace(const std::wstring& target, std::string_view data) {
+    Handle file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return WriteStatus::Failed;
+    bool ok = WriteAllHandle(file.Get(), data) && SetEndOfFile(file.Get()) &&
+              FlushFileBuffers(file.Get());
+    LARGE_INTEGER size = {};
+    ok = ok && GetFileSizeEx(file.Get(), &size) &&
+         static_cast<unsigned long long>(size.QuadPart) == data.size();
+    ok = file.Close() && ok;
+    if (ok) return WriteStatus::Ok;
+    return data.empty() ? WriteStatus::Failed : WriteStatus::Damaged;
+}
+
+enum class Replaced { Ok, Failed, NoTempFile };
+
+Replaced ReplaceAtomically(const std::wstring& target, const std::string& targetUtf8,
+                           std::string_view data, bool exists) {
     static std::atomic<unsigned> counter{0};
-    // Beside the target, so that the rename stays on one volume; the name is
-    // kept short enough for any file system.
-    std::string name = ".";
-    name += BaseName(targetUtf8).substr(0, 200);
-    name += ".tmp";
-    name += std::to_string(GetCurrentProcessId());
-    name += '-';
-    const std::string stem = JoinPath(ParentDirectory(targetUtf8), name);
+    // Beside the target, so that the rename stays on one volume.
+    const std::string dir = ParentDirectory(targetUtf8);
+    const std::string base = BaseName(targetUtf8);
     std::wstring temp;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (unsigned attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        if (!ToWide(stem + std::to_string(counter.fetch_add(1)), temp)) return false;
+        const std::string name = TempFileName(base, GetCurrentProcessId(), counter.fetch_add(1));
+        if (!ToWide(JoinPath(dir, name), temp)) return Replaced::Failed;
         h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            return GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_WRITE_PROTECT
+                       ? Replaced::NoTempFile
+                       : Replaced::Failed;
+        }
     }
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) return Replaced::Failed;
 
     Handle file(h);
     bool ok = WriteAllHandle(file.Get(), data) && FlushFileBuffers(file.Get());
@@ -147,13 +173,32 @@ bool ReplaceAtomically(const std::wstring& target, const std::string& targetUtf8
         }
     }
     if (!ok) DeleteFileW(temp.c_str());
-    return ok;
+    return ok ? Replaced::Ok : Replaced::Failed;
+}
+
+bool ReadJob(BlockingTransfer& job) {
+    std::string& bytes = *job.in;
+    constexpr size_t kChunk = 65536;
+    size_t filled = 0;
+    while (filled < job.maxBytes) {
+        if (bytes.size() == filled) bytes.resize(filled + std::min(kChunk, job.maxBytes - filled));
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1u << 20));
+        if (!::ReadFile(job.handle, bytes.data() + filled, want, &got, nullptr)) {
+            if (GetLastError() == ERROR_BROKEN_PIPE) break;  // a pipe's writer has finished
+            return false;
+        }
+        if (got == 0) break;
+        filled += got;
+    }
+    bytes.resize(filled);
+    return true;
 }
 
 }  // namespace
 
 ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes,
-                    bool regularOnly) {
+                    bool regularOnly, std::chrono::milliseconds timeout) {
     bytes.clear();
     std::wstring wide;
     if (path.empty() || !ToWide(path, wide)) return ReadStatus::Failed;
@@ -165,29 +210,23 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadStatus::Missing
                                                                               : ReadStatus::Failed;
     }
-    if (regularOnly && GetFileType(file.Get()) != FILE_TYPE_DISK) return ReadStatus::Failed;
+    const bool onDisk = GetFileType(file.Get()) == FILE_TYPE_DISK;
+    if (regularOnly && !onDisk) return ReadStatus::Failed;
 
-    constexpr size_t kChunk = 65536;
-    size_t filled = 0;
-    while (filled < maxBytes) {
-        if (bytes.size() == filled) bytes.resize(filled + std::min(kChunk, maxBytes - filled));
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1u << 20));
-        if (!::ReadFile(file.Get(), bytes.data() + filled, want, &got, nullptr)) {
-            if (GetLastError() == ERROR_BROKEN_PIPE) break;  // a pipe's writer has finished
-            bytes.clear();
-            return ReadStatus::Failed;
-        }
-        if (got == 0) break;
-        filled += got;
+    // A pipe or a device may never send anything: it gets the deadline.
+    BlockingTransfer job{file.Get(), ReadJob, {}, &bytes, maxBytes};
+    const bool ok = onDisk ? ReadJob(job)
+                           : RunWithDeadline(job, static_cast<DWORD>(timeout.count()));
+    if (!ok) {
+        bytes.clear();
+        return ReadStatus::Failed;
     }
-    bytes.resize(filled);
     return ReadStatus::Ok;
 }
 
-bool ReplaceFileContents(const std::string& path, std::string_view data) {
+WriteStatus ReplaceFileContents(const std::string& path, std::string_view data) {
     std::wstring target;
-    if (path.empty() || !ToWide(path, target)) return false;
+    if (path.empty() || !ToWide(path, target)) return WriteStatus::Failed;
 
     // Opening what is there tells a device or a pipe (written in place, as
     // they cannot be replaced) from a file on a disk, and does not change it.
@@ -196,20 +235,28 @@ bool ReplaceFileContents(const std::string& path, std::string_view data) {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!existing.Valid()) {
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) return false;  // a folder, a locked file, no access
-        return ReplaceAtomically(target, path, data, false);
+        if (error != ERROR_FILE_NOT_FOUND) return WriteStatus::Failed;  // a folder, a locked file, no access
+        return ReplaceAtomically(target, path, data, false) == Replaced::Ok ? WriteStatus::Ok
+                                                                             : WriteStatus::Failed;
     }
-    if (GetFileType(existing.Get()) != FILE_TYPE_DISK) return WriteInPlace(existing, data);
+    if (GetFileType(existing.Get()) != FILE_TYPE_DISK) return WriteDevice(existing, data);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool linked = GetFileInformationByHandle(existing.Get(), &info) && info.nNumberOfLinks > 1;
     existing.Close();
 
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return false;
+        return WriteStatus::Failed;
     }
     // Renaming over a read-only file would get round its attribute (and Wine
     // running as root does not enforce it on open); refuse as Windows does.
-    if (attributes & FILE_ATTRIBUTE_READONLY) return false;
-    if (!ReplaceAtomically(target, path, data, true)) return false;
+    if (attributes & FILE_ATTRIBUTE_READONLY) return WriteStatus::Failed;
+    if (linked) return RewriteInPlace(target, data);
+    switch (ReplaceAtomically(target, path, data, true)) {
+        case Replaced::Ok: break;
+        case Replaced::NoTempFile: return RewriteInPlace(target, data);
+        case Replaced::Failed: return WriteStatus::Failed;
+    }
     // The replacement keeps the old file's attributes (hidden, say) even
     // where the system's replace does not carry them over.
     constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -218,7 +265,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view data) {
     if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (attributes & kKept)) {
         SetFileAttributesW(target.c_str(), (now & ~kKept) | (attributes & kKept));
     }
-    return true;
+    return WriteStatus::Ok;
 }
 
 bool ResolveLinks(const std::string& path, std::string& target) {
@@ -239,6 +286,22 @@ bool IsRegularFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+}
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    std::wstring wide;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (path.empty() || !ToWide(path, wide) ||
+        !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        return std::nullopt;
+    }
+    auto join = [](DWORD high, DWORD low) { return (uint64_t{high} << 32) | low; };
+    FileStamp stamp;
+    stamp.parts[0] = data.dwFileAttributes;
+    stamp.parts[1] = join(data.ftCreationTime.dwHighDateTime, data.ftCreationTime.dwLowDateTime);
+    stamp.parts[2] = join(data.nFileSizeHigh, data.nFileSizeLow);
+    stamp.parts[3] = join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    return stamp;
 }
 
 bool MakeDirectories(const std::string& dir) {
@@ -292,19 +355,67 @@ std::string UserConfigDirectory() {
     return ".";
 }
 
-FileLock::FileLock(const std::string& lockPath, bool exclusive) {
+int RemoveStaleTempFiles(const std::string& dir) {
+    std::wstring pattern;
+    if (dir.empty() || !ToWide(JoinPath(dir, "*"), pattern)) return 0;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int removed = 0;
+    do {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        const std::string name = ToUtf8(found.cFileName);
+        const std::optional<unsigned long> owner = TempFileOwner(name);
+        if (!owner || *owner == GetCurrentProcessId()) continue;
+        // A process of that number that still runs may be a copy saving right
+        // now; only a number nobody has is certainly a leftover.
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, *owner);
+        if (process != nullptr) {
+            DWORD code = 0;
+            const bool running = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+            CloseHandle(process);
+            if (running) continue;
+        } else if (GetLastError() != ERROR_INVALID_PARAMETER) {
+            continue;  // there, but not ours to look at
+        }
+        std::wstring path;
+        if (ToWide(JoinPath(dir, name), path) && DeleteFileW(path.c_str())) ++removed;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return removed;
+}
+
+// A GUI program on Windows gets no such signals; an ended process leaves its
+// temporary file to the next start's clean-up.
+void RemoveTempFilesOnSignals() {}
+
+FileLock::FileLock(const std::string& lockPath, bool exclusive, std::chrono::milliseconds wait) {
     std::wstring wide;
     if (!ToWide(lockPath, wide)) return;
     HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
-    OVERLAPPED whole = {};
-    if (!LockFileEx(h, exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, MAXDWORD, MAXDWORD, &whole)) {
-        CloseHandle(h);
-        return;
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(wait.count());
+    DWORD pause = 1;
+    for (;;) {
+        OVERLAPPED whole = {};
+        const DWORD flags = (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY;
+        if (LockFileEx(h, flags, 0, MAXDWORD, MAXDWORD, &whole)) {
+            handle_ = reinterpret_cast<intptr_t>(h);
+            status_ = LockStatus::Held;
+            return;
+        }
+        if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) break;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            status_ = LockStatus::Busy;
+            break;
+        }
+        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(pause, deadline - now)));
+        pause = std::min<DWORD>(pause * 2, 25);
     }
-    handle_ = reinterpret_cast<intptr_t>(h);
+    CloseHandle(h);
 }
 
 FileLock::~FileLock() {
