@@ -1,6 +1,8 @@
-// List files on POSIX: FIFOs, devices, permissions, symbolic links and limits.
+// List files on POSIX: FIFOs, terminals, devices, permissions, symbolic and
+// hard links, shut folders and limits.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +13,7 @@
 #include <thread>
 
 #include "dial_list/list_file_helpers.h"
+#include "framework/file_system.h"
 
 namespace {
 
@@ -31,6 +34,77 @@ TEST(ListFileRead, FifosAndEndlessDevicesNeverHangTheLoad) {
     EXPECT_EQ(zeros.status, ListReadStatus::Loaded);
     EXPECT_EQ(zeros.entriesRead, 1);
     EXPECT_STREQ(list[0], "");
+}
+
+TEST(ListFileRead, FifoAndTerminalThatSendNothingGiveUp) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const int writer = open((dir / "fifo").c_str(), O_RDWR);  // a writer that never writes
+    ASSERT_GE(writer, 0);
+    DialList list;
+    Fill(list, "7");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadListFile(dir / "fifo", list).status, ListReadStatus::CannotOpen);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_STREQ(list[0], "7");
+    close(writer);
+
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    std::string bytes = "x";
+    EXPECT_EQ(fsys::ReadFile(name, bytes, 1000, false, std::chrono::milliseconds(100)),
+              fsys::ReadStatus::Failed);
+    EXPECT_EQ(bytes, "");
+    close(master);
+    close(slave);
+}
+
+TEST(ListFileWrite, HardLinksAndShutFoldersAreWrittenInPlace) {
+    TempDir dir;
+    DialList list;
+    FillVaried(list);
+    WriteFileBytes(dir / "a.vtl", "old");
+    ASSERT_EQ(link((dir / "a.vtl").c_str(), (dir / "b.vtl").c_str()), 0);
+    bool damaged = true;
+    ASSERT_TRUE(WriteListFile(dir / "a.vtl", list, &damaged));
+    EXPECT_FALSE(damaged);
+    EXPECT_EQ(ReadFileBytes(dir / "b.vtl"), FormatListFile(list)) << "the link is kept";
+    EXPECT_EQ(fs::hard_link_count(dir / "a.vtl"), 2u);
+
+    // A write in place that stops part-way says so.
+    const pid_t limited = fork();
+    ASSERT_GE(limited, 0);
+    if (limited == 0) {
+        struct rlimit limit = {1000, 1000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+        bool hurt = false;
+        _exit(!WriteListFile(dir / "a.vtl", list, &hurt) && hurt ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(limited, &status, 0), limited);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "damage reported";
+
+    // A writable file in a folder that takes no new file (as an ordinary
+    // user: root may write in any folder).
+    fs::create_directory(dir / "shut");
+    WriteFileBytes(dir / "shut/list.vtl", "old");
+    const uid_t nobody = 65534;
+    ASSERT_EQ(chown((dir / "shut/list.vtl").c_str(), nobody, nobody), geteuid() == 0 ? 0 : -1);
+    ASSERT_EQ(chmod((dir / "shut").c_str(), 0555), 0);
+    const pid_t user = fork();
+    ASSERT_GE(user, 0);
+    if (user == 0) {
+        if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(3);
+        const bool saved = WriteListFile(dir / "shut/list.vtl", list);
+        const bool made = WriteListFile(dir / "shut/new.vtl", list);
+        _exit(saved && !made ? 0 : 1);
+    }
+    ASSERT_EQ(waitpid(user, &status, 0), user);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFileBytes(dir / "shut/list.vtl"), FormatListFile(list));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "shut"), fs::directory_iterator()), 1);
+    chmod((dir / "shut").c_str(), 0755);
 }
 
 TEST(ListFileWrite, SavesAndLoadsBackWithEveryPermissionKept) {

@@ -1,7 +1,9 @@
 // The profile on POSIX: modes, symbolic links, file-size limits, processes
-// writing at once and the XDG settings folder.
+// writing at once, locks held by others, oversized files and the XDG
+// settings folder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <optional>
 
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include "framework/profile_test_helpers.h"
+#include "support/lock_holder.h"
 
 namespace {
 
@@ -120,6 +123,78 @@ TEST(ProfileStore, ConcurrentWritersLoseNoKey) {
     }
     EXPECT_EQ(lost, 0);
     EXPECT_EQ(Names(dir.path()), (std::vector<string>{"vantrel.ini", "vantrel.ini.lock"}));
+}
+
+TEST(ProfileStore, LockHeldByAnotherProcessDelaysButNeverFreezes) {
+    TempDir dir;
+    const string path = dir / "vantrel.ini";
+    WriteFileBytes(path, "[Dial]\nLastDial=123\n");
+    testing_support::LockHolder holder(path + ".lock");
+    ASSERT_TRUE(holder.Held());
+
+    const auto start = std::chrono::steady_clock::now();
+    fw::ProfileStore store(path);
+    EXPECT_EQ(store.GetString("Dial", "LastDial", ""), "123");  // read without the lock
+    EXPECT_FALSE(store.WriteString("Dial", "LastDial", "456"));
+    EXPECT_EQ(store.LastWriteResult(), fw::ProfileStore::WriteResult::LockBusy);
+    for (int i = 0; i < 8; ++i) EXPECT_FALSE(store.WriteInt("Dial", "N" + std::to_string(i), i));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(ReadFileBytes(path), "[Dial]\nLastDial=123\n");
+
+    holder.Release();
+    EXPECT_TRUE(store.WriteString("Dial", "LastDial", "456"));
+    EXPECT_EQ(fw::ProfileStore(path).GetString("Dial", "LastDial", ""), "456");
+
+    // A directory where the lock file belongs does not turn saving off.
+    TempDir other;
+    fs::create_directory(other / "vantrel.ini.lock");
+    fw::ProfileStore blocked(other / "vantrel.ini");
+    EXPECT_TRUE(blocked.WriteString("Dial", "LastDial", "789"));
+    EXPECT_EQ(ReadFileBytes(other / "vantrel.ini"), "[Dial]\nLastDial=789\n");
+}
+
+TEST(ProfileStore, OversizedProfileIsNeitherUsedNorOverwritten) {
+    TempDir dir;
+    const string path = dir / "vantrel.ini";
+    string big = "[Dial]\nLastDial=123\n";
+    big.resize(fw::ProfileStore::kMaxProfileBytes + 1, ';');
+    WriteFileBytes(path, big);
+
+    fw::ProfileStore store(path);
+    EXPECT_EQ(store.State(), fw::ProfileState::TooLarge);
+    EXPECT_EQ(store.GetString("Dial", "LastDial", "dflt"), "dflt");
+    EXPECT_FALSE(store.WriteString("Dial", "LastDial", "456"));
+    EXPECT_EQ(store.LastWriteResult(), fw::ProfileStore::WriteResult::NotUsed);
+    EXPECT_EQ(ReadFileBytes(path), big);
+
+    // At the limit it is an ordinary profile, read once and again only once
+    // it has changed on disk (here: by another program).
+    big.resize(fw::ProfileStore::kMaxProfileBytes);
+    WriteFileBytes(path, big);
+    EXPECT_EQ(store.State(), fw::ProfileState::Usable);
+    EXPECT_EQ(store.GetString("Dial", "LastDial", "dflt"), "123");
+    WriteFileBytes(path, "[Dial]\nLastDial=9\n");
+    EXPECT_EQ(store.GetString("Dial", "LastDial", "dflt"), "9");
+}
+
+TEST(ProfileStore, LinkedProfileGetsItsLockBesideTheLink) {
+    TempDir dir;
+    fs::create_directory(dir / "config");
+    fs::create_directory(dir / "elsewhere");
+    WriteFileBytes(dir / "elsewhere/real.ini", "[s]\nk=1\n");
+    fs::create_symlink(dir / "elsewhere/real.ini", dir / "config/vantrel.ini");
+    fs::create_symlink("/dev/zero", dir / "config/zero.ini");
+
+    fw::ProfileStore store(dir / "config/vantrel.ini");
+    ASSERT_TRUE(store.WriteInt("s", "k", 2));
+    EXPECT_EQ(ReadFileBytes(dir / "elsewhere/real.ini"), "[s]\nk=2\n");
+    EXPECT_EQ(Names(dir / "elsewhere"), std::vector<string>{"real.ini"});
+    EXPECT_TRUE(fs::exists(dir / "config/vantrel.ini.lock"));
+
+    // A profile linked to a device is unreadable, not read for ever.
+    fw::ProfileStore zero(dir / "config/zero.ini");
+    EXPECT_EQ(zero.State(), fw::ProfileState::Unreadable);
+    EXPECT_FALSE(zero.WriteInt("s", "k", 2));
 }
 
 TEST(DefaultProfilePath, FollowsXdgThenHome) {

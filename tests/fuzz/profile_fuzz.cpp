@@ -1,9 +1,13 @@
 // Feeds arbitrary profile contents, names and values to the INI rules and
 // checks what every edit must keep: the value written reads back, no other key
 // changes, one edit touches at most one existing line, edits are idempotent
-// and reversible in place, and the file's line end style survives.
+// and reversible in place, and the file's line end style survives. The same
+// edit then goes through the profile store on a scratch folder (lock, read,
+// write, rename; in place for a hard-linked profile), now and then on a
+// profile grown to about the 1 MiB limit, where a larger one is left alone.
 
 #include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdint>
@@ -11,16 +15,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "framework/file_system.h"
 #include "framework/profile_store.h"
+#include "fuzz/fuzz_folder.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz_support::Check;
+using fuzz_support::In;
 
 std::string Normal(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -81,10 +83,76 @@ bool OneLineTouched(const std::string& before, const std::string& after) {
     return before.find('\n', p) >= before.size() - q;
 }
 
+std::string FileBytes(const std::string& path) {
+    std::string bytes;
+    Check(fsys::ReadFile(path, bytes, SIZE_MAX, true) == fsys::ReadStatus::Ok, "read back");
+    return bytes;
+}
+
+// Writes onDisk as the profile, then reads and writes it through the store.
+void DriveStore(const std::string& onDisk, const std::string& section, const std::string& key,
+                const std::string& value, const std::string& section2, const std::string& key2,
+                bool linked) {
+    constexpr size_t kMax = fw::ProfileStore::kMaxProfileBytes;
+    const std::string path = In("vantrel.ini");
+    const std::string other = In("other-name.ini");
+    Check(fsys::ReplaceFileContents(path, onDisk) == fsys::WriteStatus::Ok, "profile saved");
+    if (linked) Check(link(path.c_str(), other.c_str()) == 0, "hard link made");
+
+    fw::ProfileStore store(path);
+    const bool tooLarge = onDisk.size() > kMax;
+    Check(store.State() == (tooLarge ? fw::ProfileState::TooLarge : fw::ProfileState::Usable),
+          "state by size");
+    const std::string kDefault = "\x01" "default";
+    const std::string expected =
+        tooLarge ? kDefault : fw::IniLookup(onDisk, section2, key2).value_or(kDefault);
+    Check(store.GetString(section2, key2, kDefault) == expected, "store reads as the rules");
+
+    const bool wrote = store.WriteString(section, key, value);
+    const std::string after = FileBytes(path);
+    if (tooLarge) {
+        const bool refused = store.LastWriteResult() == fw::ProfileStore::WriteResult::NotUsed ||
+                             !fw::IniNamesStorable(section, key);
+        Check(!wrote && refused, "too large: write refused");
+        Check(after == onDisk, "too large: never overwritten");
+    } else if (!fw::IniNamesStorable(section, key)) {
+        Check(!wrote && after == onDisk, "refused names: file alone");
+    } else {
+        const std::string updated = fw::IniSet(onDisk, section, key, value);
+        if (updated.size() > kMax) {
+            Check(!wrote && after == onDisk, "no write past the limit");
+        } else {
+            Check(wrote && after == updated, "file holds the edit");
+            Check(store.GetString(section, key, kDefault) == ReadBack(value), "store reads the edit");
+            Check(fw::ProfileStore(path).GetString(section, key, kDefault) == ReadBack(value),
+                  "another store reads the edit");
+        }
+    }
+    if (linked) {
+        Check(FileBytes(other) == after, "hard link kept");
+        unlink(other.c_str());
+    }
+    {
+        fsys::FileLock held(store.LockPath(), true, std::chrono::milliseconds(0));
+        Check(held.Held(), "lock free after the write");
+        fsys::FileLock second(store.LockPath(), false, std::chrono::milliseconds(0));
+        Check(second.Status() == fsys::LockStatus::Busy, "held lock refused");
+    }
+    std::vector<std::string> names = fuzz_support::Names();
+    const bool tidy = names == std::vector<std::string>{"vantrel.ini", "vantrel.ini.lock"} ||
+                      names == std::vector<std::string>{"vantrel.ini"};
+    Check(tidy, "no temporary file left");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
+    const bool linked = in.ConsumeBool();
+    // Now and then the profile is grown to around the size limit.
+    const bool grown = in.ConsumeIntegral<uint8_t>() > 249;
+    const size_t grownSize = in.ConsumeIntegralInRange<size_t>(fw::ProfileStore::kMaxProfileBytes - 64,
+                                                               fw::ProfileStore::kMaxProfileBytes + 64);
     std::string section = in.ConsumeRandomLengthString(24);
     std::string key = in.ConsumeRandomLengthString(24);
     std::string value = in.ConsumeRandomLengthString(48);
@@ -96,6 +164,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(fw::ParseProfileInt(contents) == ReferenceInt(contents), "integer of contents");
     Check(fw::ParseProfileInt(value) == ReferenceInt(value), "integer of value");
     (void)fw::IniLookup(contents, section2, key2);
+
+    std::string onDisk = contents;
+    if (grown) {
+        const std::string unit = contents.empty() ? std::string("; filler\r\n") : contents;
+        while (onDisk.size() < grownSize) onDisk += unit;
+        onDisk.resize(grownSize);
+    }
+    DriveStore(onDisk, section, key, value, section2, key2, linked);
 
     std::string after = fw::IniSet(contents, section, key, value);
     if (!fw::IniNamesStorable(section, key)) {

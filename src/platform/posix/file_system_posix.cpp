@@ -260,17 +260,26 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
         [&] { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
     if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
     struct stat st {};
-    if (regularOnly && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    const bool known = fstat(fd, &st) == 0;
+    if (regularOnly && (!known || !S_ISREG(st.st_mode))) {
         close(fd);
         return ReadStatus::Failed;
     }
 
+    // Grows by chunks, so a limit far beyond the file costs nothing; a
+    // regular file's first chunk is its size, and one more byte to see its end.
     constexpr size_t kChunk = 65536;
+    size_t chunk = kChunk;
+    if (known && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) < kChunk) {
+        chunk = static_cast<size_t>(st.st_size) + 1;
+    }
     size_t filled = 0;
     bool failed = false;
     while (filled < maxBytes) {
-        // Grows by chunks, so a limit far beyond the file costs nothing.
-        if (bytes.size() == filled) bytes.resize(filled + std::min(kChunk, maxBytes - filled));
+        if (bytes.size() == filled) {
+            bytes.resize(filled + std::min(chunk, maxBytes - filled));
+            chunk = kChunk;
+        }
         const ssize_t got = read(fd, bytes.data() + filled, bytes.size() - filled);
         if (got > 0) {
             filled += static_cast<size_t>(got);
