@@ -278,10 +278,7 @@ void ProfileStore::Refresh() const {
         status = fsys::ReadFile(target, contents_, kMaxProfileBytes + 1, true);
     }
     state_ = Classify(status, contents_);
-    if (state_ != ProfileState::Usable) {
-        contents_.clear();
-        return;
-    }
+    if (state_ != ProfileState::Usable) contents_.clear();
     stamp_ = stamp;
 }
 
