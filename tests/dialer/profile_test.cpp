@@ -130,3 +130,24 @@ TEST_F(ProfileTest, EnterAwayFromExitWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProfileTest, OversizedProfileIsReportedAndLeftAsItIs) {
+    std::string big = "[Flag and Numeric]\nPlayWait=99\n[Dial]\nLastDial=123\n";
+    big.resize(fw::ProfileStore::kMaxProfileBytes + 10, ';');
+    SetProfile(big);
+    ui.Answer(IDOK).Then([&] {
+        ASSERT_EQ(ui.MessageBoxes().size(), 1u);
+        EXPECT_NE(ui.MessageBoxes()[0].text.find("not used"), std::string::npos);
+        EXPECT_NE(ui.MessageBoxes()[0].text.find(ProfilePath()), std::string::npos);
+        EXPECT_EQ(Dlg().m_nPlayWait, 10);
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "");
+    });
+    ui.Click(IDC_KEY_1).Click(IDOK);
+    EXPECT_EQ(RunProgram(), IDOK);
+    EXPECT_EQ(ui.MessageBoxes().size(), 1u) << "refused writes add no message";
+    EXPECT_TRUE(Profile() == big) << "the profile was changed";
+}
+
+}  // namespace
