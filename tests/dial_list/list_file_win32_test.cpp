@@ -1,4 +1,4 @@
-// List files on Windows: Unicode names, attributes, read-only files and pipes.
+// List files on Windows: Unicode names, attributes, read-only files, hard links and pipes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -150,6 +150,31 @@ TEST(ListFileWrite, APipeIsWrittenInPlaceAndOneNobodyReadsIsGivenUpOn) {
     listener.join();
     EXPECT_TRUE(gaveUp);
     EXPECT_FALSE(written);
+}
+
+TEST(ListFileWrite, HardLinkedFileIsWrittenInPlace) {
+    TempDir dir;
+    WriteFileBytes(dir / "a.vtl", "old");
+    ASSERT_TRUE(CreateHardLinkW(Wide(dir / "b.vtl").c_str(), Wide(dir / "a.vtl").c_str(), nullptr));
+    DialList list;
+    FillVaried(list);
+    ASSERT_TRUE(WriteListFile(dir / "a.vtl", list));
+    EXPECT_EQ(ReadFileBytes(dir / "b.vtl"), FormatListFile(list)) << "the link is kept";
+    EXPECT_EQ(Entries(dir.path()), 2u);
+}
+
+TEST(ListFileRead, APipeThatSendsNothingIsGivenUpOn) {
+    const std::string name = "\\\\.\\pipe\\vantrel-silent-" + std::to_string(std::random_device()());
+    HANDLE server = CreateNamedPipeW(Wide(name).c_str(), PIPE_ACCESS_OUTBOUND,
+                                     PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 0, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    DialList list;
+    Fill(list, "7");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadListFile(name, list).status, ListReadStatus::CannotOpen);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_STREQ(list[0], "7");
+    CloseHandle(server);
 }
 
 }  // namespace

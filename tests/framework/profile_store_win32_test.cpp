@@ -1,9 +1,13 @@
-// The profile on Windows: %APPDATA%\vantrel.ini, Unicode folders, read-only files.
+// The profile on Windows: %APPDATA%\vantrel.ini, Unicode folders, read-only
+// files, a held lock and left-over temporary files.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "framework/file_system.h"
 #include "framework/profile_test_helpers.h"
 
 namespace {
@@ -44,6 +48,29 @@ TEST(ProfileStore, UnicodeFoldersAreMadeAndReadOnlyProfilesAreLeftAlone) {
     WriteFileBytes(dir / "conf", "not a folder");
     EXPECT_FALSE(fw::ProfileStore(dir / "conf/vantrel.ini").WriteString("s", "k", "v"));
     EXPECT_EQ(ReadFileBytes(dir / "conf"), "not a folder");
+}
+
+TEST(ProfileStore, HeldLockIsWaitedForOnlyABoundedTime) {
+    TempDir dir;
+    const string path = dir / "vantrel.ini";
+    WriteFileBytes(path, "[s]\nk=1\n");
+    fsys::FileLock holder(path + ".lock", true, std::chrono::milliseconds(0));
+    ASSERT_TRUE(holder.Held());
+    const auto start = std::chrono::steady_clock::now();
+    fw::ProfileStore store(path);
+    EXPECT_EQ(store.GetString("s", "k", ""), "1");
+    EXPECT_FALSE(store.WriteInt("s", "k", 2));
+    EXPECT_EQ(store.LastWriteResult(), fw::ProfileStore::WriteResult::LockBusy);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(ReadFileBytes(path), "[s]\nk=1\n");
+}
+
+TEST(TempFiles, LeftOversOfEndedProcessesAreRemoved) {
+    TempDir dir;
+    WriteFileBytes(dir / fsys::TempFileName("vantrel.ini", 0xFFFFFFF0ul, 0), "half");
+    WriteFileBytes(dir / fsys::TempFileName("vantrel.ini", GetCurrentProcessId(), 0), "mine, now");
+    EXPECT_EQ(fsys::RemoveStaleTempFiles(dir.path()), 1);
+    EXPECT_EQ(Names(dir.path()).size(), 1u);
 }
 
 }  // namespace
