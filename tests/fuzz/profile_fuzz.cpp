@@ -165,11 +165,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(fw::ParseProfileInt(value) == ReferenceInt(value), "integer of value");
     (void)fw::IniLookup(contents, section2, key2);
 
+    // Grown by a long comment line after the fuzzed text, which keeps the
+    // text's keys where they were.
     std::string onDisk = contents;
-    if (grown) {
-        const std::string unit = contents.empty() ? std::string("; filler\r\n") : contents;
-        while (onDisk.size() < grownSize) onDisk += unit;
-        onDisk.resize(grownSize);
+    if (grown && onDisk.size() + 2 < grownSize) {
+        onDisk += "\n;";
+        onDisk.resize(grownSize, 'x');
     }
     DriveStore(onDisk, section, key, value, section2, key2, linked);
 
