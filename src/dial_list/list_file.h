@@ -44,7 +44,7 @@ ListReadResult ParseListFile(std::string_view bytes, DialList& list);
 
 // As ParseListFile, on the file at path. CannotOpen when it cannot be opened or
 // read; list is then untouched. Never waits for a FIFO writer to appear, and
-// gives up (CannotOpen) on a FIFO or terminal that sends nothing for 5 s.
+// gives up (CannotOpen) on a FIFO or terminal that has sent nothing after 4 s.
 ListReadResult ReadListFile(const std::string& path, DialList& list);
 
 // The 201 lines, each ending in CR LF.

@@ -22,10 +22,14 @@ enum class ReadStatus {
     Failed,   // it exists but could not be opened or read in time
 };
 
-// No read and no in-place write waits longer than this for a file that has
-// stopped giving or taking bytes (a FIFO whose writer never writes, a
-// terminal nobody types on, a reader that never reads).
+// No in-place write waits longer than this for a device or FIFO that has
+// stopped taking bytes (a reader that never reads).
 constexpr std::chrono::milliseconds kDeviceTimeout{5000};
+// Nor a read for one that gives none (a FIFO whose writer never writes, a
+// terminal nobody types on). A little shorter, as a start-up may make one
+// read before its window can show, and with the program's own start-up the
+// window should still be up within about six seconds.
+constexpr std::chrono::milliseconds kReadTimeout{4000};
 
 // Reads the file at path, at most maxBytes of it. Never waits for a FIFO's
 // writer to appear (one without a writer reads as empty), and gives up with
@@ -33,7 +37,7 @@ constexpr std::chrono::milliseconds kDeviceTimeout{5000};
 // anything but a regular file (a directory, a device, a FIFO) is Failed.
 // bytes is cleared first and only holds data when the result is Ok.
 ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes,
-                    bool regularOnly, std::chrono::milliseconds timeout = kDeviceTimeout);
+                    bool regularOnly, std::chrono::milliseconds timeout = kReadTimeout);
 
 enum class WriteStatus {
     Ok,
