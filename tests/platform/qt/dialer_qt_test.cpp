@@ -496,7 +496,13 @@ TEST_F(QtDialerTest, OptionsOverTheDialerRefuseOutOfRangeValuesAndStoreOnEnter) 
     // Plays the user at the options window: `keys` typed after selecting the
     // whole first edit, then `finish`.
     auto atOptions = [&](const QString& keys, int finish) {
-        WhenShown([] { return TopLevelTitled("Vantrel Option"); }, [&, keys, finish](QWidget* opt) {
+        // Visible is not enough: the first edit gets the keyboard once the
+        // window is active, which a loaded machine may deliver a little later.
+        auto activeOptions = [] {
+            QWidget* opt = TopLevelTitled("Vantrel Option");
+            return opt && QApplication::activeWindow() == opt ? opt : nullptr;
+        };
+        WhenShown(activeOptions, [&, keys, finish](QWidget* opt) {
             owner = opt->parentWidget();
             auto* edit = opt->findChild<QLineEdit*>("ctrl1022");
             ASSERT_NE(edit, nullptr);
