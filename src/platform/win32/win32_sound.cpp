@@ -16,10 +16,28 @@ bool IsWholeWaveImage(const uint8_t* data, size_t size) {
     return riffSize >= 4 && size - 8 >= riffSize;
 }
 
+namespace {
+
+bool PlayWithMultimedia(const uint8_t* image) {
+    // Without SND_ASYNC the call returns when the sound has finished.
+    return sndPlaySoundW(reinterpret_cast<LPCWSTR>(image), SND_MEMORY | SND_NODEFAULT) != FALSE;
+}
+
+// A device held for a moment (another program's sound, an output being set
+// up again) refuses a play; a dial should not lose a digit to that.
+constexpr int kAttempts = 2;
+constexpr DWORD kRetryAfterMs = 50;
+
+}  // namespace
+
+Win32SoundOutput::Win32SoundOutput(SystemPlay play) : play_(play ? play : PlayWithMultimedia) {}
+
 void Win32SoundOutput::PlayWave(const uint8_t* data, size_t size) {
     if (!IsWholeWaveImage(data, size)) return;
-    // Without SND_ASYNC the call returns when the sound has finished.
-    sndPlaySoundW(reinterpret_cast<LPCWSTR>(data), SND_MEMORY | SND_NODEFAULT);
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) Sleep(kRetryAfterMs);
+        if (play_(data)) return;
+    }
 }
 
 bool Win32ResourceClips::Play(UINT id, port::SoundOutput& out) {

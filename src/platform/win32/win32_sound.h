@@ -10,10 +10,20 @@
 namespace platform {
 
 // Plays a WAVE image from memory and returns when it has been heard; the
-// system's default sound never stands in for an image it cannot play.
+// system's default sound never stands in for an image it cannot play. The
+// whole image goes to the system at once, so its stream starts with all of
+// the tone in hand. A play the system refuses is tried once more a moment
+// later before the tone is given up.
 class Win32SoundOutput : public port::SoundOutput {
 public:
+    // The system's synchronous play of a whole WAVE image; false when it did not play it.
+    using SystemPlay = bool (*)(const uint8_t* image);
+    // Without one, the multimedia system's.
+    explicit Win32SoundOutput(SystemPlay play = nullptr);
     void PlayWave(const uint8_t* data, size_t size) override;
+
+private:
+    SystemPlay play_;
 };
 
 // The tone clips as resources of type "SOUND" in the program's own image.

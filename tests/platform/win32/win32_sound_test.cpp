@@ -57,6 +57,29 @@ TEST(Win32Sound, OnlyWholeWaveImagesAreHandedToTheSoundSystem) {
     sound.PlayWave(nullptr, 0);
 }
 
+int systemPlays = 0, systemRefusals = 0;
+bool CountingSystemPlay(const uint8_t*) {
+    ++systemPlays;
+    return systemPlays > systemRefusals;
+}
+
+TEST(Win32Sound, APlayTheSystemRefusesIsTriedOnceMore) {
+    const auto clip = FindDtmfClip(2001);
+    Win32SoundOutput sound(CountingSystemPlay);
+    const struct {
+        int refusals, plays;
+    } cases[] = {{0, 1}, {1, 2}, {5, 2}};  // the last gives up after the second try
+    for (const auto& c : cases) {
+        systemPlays = 0;
+        systemRefusals = c.refusals;
+        sound.PlayWave(clip.data(), clip.size());
+        EXPECT_EQ(systemPlays, c.plays) << c.refusals << " refusals";
+    }
+    systemPlays = 0;
+    sound.PlayWave(clip.data(), clip.size() - 1);  // no whole image: never offered
+    EXPECT_EQ(systemPlays, 0);
+}
+
 }  // namespace
 }  // namespace platform
 
