@@ -98,6 +98,11 @@ public:
     void OnKeyWait();
     void OnKeyBs();
     void OnKeyClear();
+    // The keyboard and the clipboard: typed keys stand for keypad buttons; a
+    // pasted number is appended whole or not at all; Ctrl+C copies the dial string.
+    void PressKeypadButton(int id);
+    void PasteNumber();
+    void CopyDialString();
 
     // Dialing.
     void OnDial();
@@ -139,6 +144,8 @@ protected:
     bool OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
+    bool PreTranslateChar(char c) override;
+    bool PreTranslateEditKey(port::EditKey key) override;
 
 private:
     // The profile half of the initialisation.

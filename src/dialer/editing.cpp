@@ -1,6 +1,12 @@
-// Composing the dial string on the keypad.
+// Composing the dial string on the keypad, from the keyboard and from the clipboard.
 #include "dialer/dialer_dlg.h"
+
+#include <cstring>
+#include <optional>
+
+#include "dialer/number_text.h"
 #include "output/dtmf_playback.h"
+#include "settings/profile_keys.h"
 
 void CDialerDlg::AddDialChar(char c, UINT clipId) {
     if (m_nDialLen >= kDialChars) {
@@ -48,4 +54,82 @@ void CDialerDlg::OnKeyClear() {
     m_nDialLen = 0;
     m_strDial = m_szDial;
     UpdateData(false);
+}
+
+// ---------------------------------------------------------------- keyboard and clipboard
+
+namespace {
+
+// The keypad button a typed character stands for; 0 for none.
+int KeypadButtonFor(char c) {
+    if (c >= '1' && c <= '9') return IDC_KEY_1 + (c - '1');
+    if (c >= 'a' && c <= 'd') c = static_cast<char>(c - 'a' + 'A');
+    switch (c) {
+        case '0': return IDC_KEY_0;
+        case '*': return IDC_KEY_STAR;
+        case '#': return IDC_KEY_SHARP;
+        case 'A': return IDC_KEY_A;
+        case 'B': return IDC_KEY_B;
+        case 'C': return IDC_KEY_C;
+        case 'D': return IDC_KEY_D;
+        case ',': return IDC_KEY_WAIT;
+        case '-': return IDC_KEY_MINUS;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+bool CDialerDlg::PreTranslateChar(char c) {
+    const int id = KeypadButtonFor(c);
+    if (id == 0) return false;
+    PressKeypadButton(id);
+    return true;
+}
+
+bool CDialerDlg::PreTranslateEditKey(port::EditKey key) {
+    switch (key) {
+        case port::EditKey::Backspace: PressKeypadButton(IDC_KEY_BS); return true;
+        case port::EditKey::Delete: PressKeypadButton(IDC_KEY_CLEAR); return true;
+        case port::EditKey::Paste: PasteNumber(); return true;
+        case port::EditKey::Copy: CopyDialString(); return true;
+    }
+    return false;
+}
+
+void CDialerDlg::PressKeypadButton(int id) {
+    // The button looks pressed while its tone plays, as under a click; not
+    // under the limit message, which a click would not hold it down for either.
+    const bool appends = id != IDC_KEY_BS && id != IDC_KEY_CLEAR;
+    const bool showPressed = !appends || m_nDialLen < kDialChars;
+    if (showPressed) Native()->ShowPressed(id, true);
+    SendCommand(id);
+    if (showPressed && Native()) Native()->ShowPressed(id, false);
+}
+
+void CDialerDlg::PasteNumber() {
+    CWinApp* app = AfxGetApp();
+    const std::optional<std::string> text = app->Windows().ClipboardText();
+    if (!text) return;  // nothing that could be a number
+    const NormalizedNumber number = NormalizeNumber(
+        *text, app->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix));
+    if (!number.ok) {
+        MessageBox(number.message, "Paste Number", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (m_nDialLen + number.dial.size() > size_t(kDialChars)) {
+        MessageBox("これ以上は入力できません.", "Input charcter length limit", MB_OK);
+        return;
+    }
+    // Appended silently: a pasted number is not being keyed in.
+    std::memcpy(m_szDial + m_nDialLen, number.dial.data(), number.dial.size());
+    m_nDialLen += static_cast<int>(number.dial.size());
+    m_szDial[m_nDialLen] = '\0';
+    m_strDial = m_szDial;
+    UpdateData(false);
+}
+
+void CDialerDlg::CopyDialString() {
+    // The buffer, not the field, which may be showing the modem status text.
+    AfxGetApp()->Windows().SetClipboardText(m_szDial);
 }

@@ -211,6 +211,12 @@ protected:
     void OnPaint();
     HCURSOR OnQueryDragIcon();
 
+    // Keys the window may take before its focused control does; none by default.
+    virtual bool PreTranslateChar(char c);
+    virtual bool PreTranslateEditKey(port::EditKey key);
+    // Runs the command table's handler for control `id`, as its click would.
+    void SendCommand(int id);
+
     CDialog* m_pParentWnd;
 
 private:
@@ -220,6 +226,8 @@ private:
     void OnSysCommandEvent(UINT cmd, long param) override;
     void OnVScrollEvent(UINT code, int pos) override;
     void OnPaintEvent() override;
+    bool OnCharEvent(char c) override;
+    bool OnEditKeyEvent(port::EditKey key) override;
 
     const MessageMapEntry* FindEntry(UINT message, int id) const;
     int FirstTabStop() const;

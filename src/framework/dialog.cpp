@@ -169,6 +169,16 @@ void CDialog::OnPaintEvent() {
     if (AfxPmsg pfn = HandlerOf<AfxPmsg>(FindEntry(WM_PAINT, 0))) (this->*pfn)();
 }
 
+bool CDialog::OnCharEvent(char c) { return PreTranslateChar(c); }
+
+bool CDialog::OnEditKeyEvent(port::EditKey key) { return PreTranslateEditKey(key); }
+
+bool CDialog::PreTranslateChar(char) { return false; }
+
+bool CDialog::PreTranslateEditKey(port::EditKey) { return false; }
+
+void CDialog::SendCommand(int id) { OnCommandEvent(id, BN_CLICKED); }
+
 HCURSOR CDialog::SendQueryDragIcon() {
     if (AfxPmsgQueryIcon pfn = HandlerOf<AfxPmsgQueryIcon>(FindEntry(WM_QUERYDRAGICON, 0)))
         return (this->*pfn)();

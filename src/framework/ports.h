@@ -20,6 +20,9 @@ struct Rect {
     int Height() const { return bottom - top; }
 };
 
+// Editing keys a window may take for itself before its focused control sees them.
+enum class EditKey { Backspace, Delete, Paste, Copy };
+
 // Implemented once, by the framework's dialog class. Backends deliver events
 // through it and never call a handler directly.
 class WindowEvents {
@@ -30,6 +33,13 @@ public:
     virtual void OnSysCommandEvent(UINT cmd, long param) = 0;
     virtual void OnVScrollEvent(UINT code, int pos) = 0;
     virtual void OnPaintEvent() = 0;
+    // Keys typed while this window has the keyboard, before the focused control
+    // gets them: a printable ASCII character other than the space (typed
+    // without Ctrl or Alt), or an editing key (Backspace, Delete, Ctrl+V or
+    // Shift+Insert, Ctrl+C). True when the window took the key; false lets the
+    // control have it as usual.
+    virtual bool OnCharEvent(char) { return false; }
+    virtual bool OnEditKeyEvent(EditKey) { return false; }
 };
 
 // One dialog window created from a template.
@@ -71,6 +81,9 @@ public:
     virtual void PostCommand(int id) = 0;
     // Restores the window if minimised and asks the desktop to raise and activate it.
     virtual void BringToFront() = 0;
+    // Shows a push button pressed (or released again) as a click would, at
+    // once: a key that stands for the button keeps it down while its tone plays.
+    virtual void ShowPressed(int id, bool pressed) = 0;
 };
 
 struct FileDialogRequest {
@@ -97,6 +110,9 @@ public:
     virtual int SystemMetric(int index) const = 0;
     // Asks the desktop to show a help page; false when it cannot.
     virtual bool OpenHelp(const std::string& path) = 0;
+    // The desktop's clipboard as UTF-8 text; nullopt when it holds no text.
+    virtual std::optional<std::string> ClipboardText() = 0;
+    virtual void SetClipboardText(std::string_view text) = 0;
 };
 
 // Plays a complete RIFF WAVE image synchronously: returns when the last sample

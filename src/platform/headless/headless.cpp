@@ -151,6 +151,10 @@ void HeadlessWindow::DefaultSysCommand(UINT cmd, long) {
 
 void HeadlessWindow::DrawIcon(int x, int y, int iconId) { drawnIcons.push_back({x, y, iconId}); }
 
+void HeadlessWindow::ShowPressed(int id, bool pressed) {
+    if (ControlState* c = Find(id); c && IsPushButton(*c)) c->pressed = pressed;
+}
+
 // ---------------------------------------------------------------- system
 
 HeadlessSystem::HeadlessSystem() = default;
@@ -206,6 +210,10 @@ HeadlessSystem& HeadlessSystem::Then(std::function<void()> inspect) {
     return Push(std::move(a));
 }
 HeadlessSystem& HeadlessSystem::Paint() { return Push(Act(Action::Kind::Paint)); }
+HeadlessSystem& HeadlessSystem::Keys(std::string chars) {
+    for (char c : chars) Push(Act(Action::Kind::Char, 0, static_cast<unsigned char>(c)));
+    return *this;
+}
 
 HeadlessWindow* HeadlessSystem::Top() const {
     for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
@@ -309,7 +317,11 @@ bool HeadlessSystem::OpenHelp(const std::string& path) {
 void HeadlessSystem::PlayWave(const uint8_t* data, size_t size) {
     auto duration = WaveDurationMs(data, size);
     if (!duration) return;  // nothing can be played
-    sounds_.push_back({now_, *duration, std::vector<uint8_t>(data, data + size)});
+    int pressed = 0;
+    if (HeadlessWindow* top = Top())
+        for (const auto& [id, c] : top->controls_)
+            if (c.pressed) pressed = id;
+    sounds_.push_back({now_, *duration, std::vector<uint8_t>(data, data + size), pressed});
     now_ += *duration;
 }
 
@@ -423,10 +435,20 @@ void HeadlessSystem::ApplyToDialog(HeadlessWindow& w, Action& a) {
                 }
                 case Key::Escape: ev.OnCommandEvent(IDCANCEL, BN_CLICKED); return;
                 case Key::AltF4: ev.OnSysCommandEvent(SC_CLOSE, 0); return;
+                // Taken by the window or else by the focused control, which
+                // here edits nothing: the fields a script types into are set whole.
+                case Key::Backspace: ev.OnEditKeyEvent(port::EditKey::Backspace); return;
+                case Key::Delete: ev.OnEditKeyEvent(port::EditKey::Delete); return;
+                case Key::CtrlV:
+                case Key::ShiftInsert: ev.OnEditKeyEvent(port::EditKey::Paste); return;
+                case Key::CtrlC: ev.OnEditKeyEvent(port::EditKey::Copy); return;
                 case Key::Tab: {
+                    // A checked radio button is a tab stop too.
                     std::vector<int> stops;
                     for (const auto& t : w.Template().controls)
-                        if (t.id > 0 && (t.style & WS_TABSTOP) && (t.style & WS_VISIBLE))
+                        if (t.id > 0 && (t.style & WS_VISIBLE) &&
+                            ((t.style & WS_TABSTOP) ||
+                             (t.kind == res::ControlKind::RadioButton && w.Control(t.id).checked)))
                             stops.push_back(t.id);
                     if (stops.empty()) return;
                     auto it = std::find(stops.begin(), stops.end(), w.focus_);
@@ -460,6 +482,7 @@ void HeadlessSystem::ApplyToDialog(HeadlessWindow& w, Action& a) {
             return;
         }
         case K::Paint: ev.OnPaintEvent(); return;
+        case K::Char: ev.OnCharEvent(static_cast<char>(a.value)); return;
         default:
             Problem("action " + std::to_string(static_cast<int>(a.kind)) +
                     " cannot be taken by a dialog");

@@ -25,6 +25,7 @@ struct ControlState {
     int limit = 0;  // 0: no limit
     int sliderMin = 0, sliderMax = 100, sliderPage = 10, sliderPos = 0;
     bool enabled = true;
+    bool pressed = false;  // a push button shown held down
     bool Visible() const { return (style & WS_VISIBLE) != 0; }
 };
 
@@ -63,6 +64,7 @@ public:
     void DrawIcon(int x, int y, int iconId) override;
     void PostCommand(int id) override { posted.push_back(id); }
     void BringToFront() override { ++broughtToFront; }
+    void ShowPressed(int id, bool pressed) override;
 
     // What a test can look at.
     const res::DialogTemplate& Template() const { return tmpl_; }
@@ -111,13 +113,13 @@ private:
     int iconBackgroundErases_ = 0;
 };
 
-enum class Key { Enter, Escape, Tab, Space, AltF4 };
+enum class Key { Enter, Escape, Tab, Space, AltF4, Backspace, Delete, CtrlV, ShiftInsert, CtrlC };
 
 // One thing the person at the keyboard does.
 struct Action {
     enum class Kind {
         Click, PressKey, SysCommand, Scroll, Focus, Type, Wait, WaitUntil, Answer, PickFile, CancelFile,
-        Inspect, Paint
+        Inspect, Paint, Char
     };
     Kind kind = Kind::Inspect;
     int id = 0;
@@ -145,6 +147,7 @@ struct SoundRecord {
     int64_t start;
     int64_t duration;
     std::vector<uint8_t> wave;
+    int pressedButton = 0;  // the push button shown held down while it played, if any
 };
 
 class HeadlessSystem : public port::WindowSystem, public port::SoundOutput {
@@ -166,6 +169,11 @@ public:
     HeadlessSystem& CancelFile();
     HeadlessSystem& Then(std::function<void()> inspect);
     HeadlessSystem& Paint();
+    // Characters typed on the keyboard, one key each, to whatever window has it.
+    HeadlessSystem& Keys(std::string chars);
+    // What the desktop's clipboard holds now (nullopt: no text).
+    void SetClipboard(std::optional<std::string> text) { clipboard_ = std::move(text); }
+    const std::optional<std::string>& Clipboard() const { return clipboard_; }
 
     // ---- what a test reads back
     int64_t Now() const { return now_; }
@@ -194,6 +202,8 @@ public:
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
     bool OpenHelp(const std::string& path) override;
+    std::optional<std::string> ClipboardText() override { return clipboard_; }
+    void SetClipboardText(std::string_view text) override { clipboard_ = std::string(text); }
 
     // ---- port::SoundOutput: advances the clock by the clip's length
     void PlayWave(const uint8_t* data, size_t size) override;
@@ -228,6 +238,7 @@ private:
     std::vector<SoundRecord> sounds_;
     std::vector<std::string> helpRequests_;
     std::vector<std::string> problems_;
+    std::optional<std::string> clipboard_;
     int failSetTimers_ = 0;
     int iconCx_ = 32, iconCy_ = 32;
     uint64_t timerSequence_ = 0;

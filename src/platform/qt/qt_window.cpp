@@ -424,6 +424,7 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& c, size_t index, QBut
         controls_[index].group = group;
         r->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
         QObject::connect(r, &QRadioButton::clicked, dialog_, [this, index] { OnRadioClicked(index); });
+        QObject::connect(r, &QRadioButton::toggled, dialog_, [this, index] { UpdateRadioTabStop(index); });
         return r;
     }
     case res::ControlKind::Slider: {
@@ -476,6 +477,60 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& c, size_t index, QBut
     return new QWidget(parent);
 }
 
+// As on the original platform, checking a radio button makes it a tab stop
+// and unchecking it takes that away, so Tab reaches a group at its checked
+// button and skips a group with none checked.
+void QtWindow::UpdateRadioTabStop(size_t index) {
+    const ControlEntry& entry = controls_[index];
+    if (entry.style & WS_TABSTOP || !(entry.style & WS_VISIBLE)) return;
+    auto* radio = static_cast<QRadioButton*>(entry.widget);
+    radio->setFocusPolicy(radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+bool QtWindow::MoveInRadioGroup(QObject* watched, int key) {
+    const int id = IdOf(qobject_cast<QWidget*>(watched));
+    const ControlEntry* from = id ? Entry(id) : nullptr;
+    if (!from || from->kind != res::ControlKind::RadioButton || !from->group) return false;
+    // The group's buttons in template order; the move wraps around its ends.
+    std::vector<size_t> members;
+    size_t at = 0;
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        if (controls_[i].group != from->group) continue;
+        if (controls_[i].widget == from->widget) at = members.size();
+        members.push_back(i);
+    }
+    const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
+    for (size_t step = 1; step < members.size(); ++step) {
+        const size_t n = members.size();
+        const size_t i = members[forward ? (at + step) % n : (at + n - step) % n];
+        QWidget* w = controls_[i].widget;
+        if (!(controls_[i].style & WS_VISIBLE) || !w->isEnabled()) continue;
+        w->setFocus(Qt::TabFocusReason);
+        // An automatic radio button reached by the keyboard checks itself and says so.
+        if (!static_cast<QRadioButton*>(w)->isChecked()) OnRadioClicked(i);
+        break;
+    }
+    return true;
+}
+
+bool QtWindow::OfferKeyToProgram(QKeyEvent* key) {
+    const auto mods = key->modifiers() & ~Qt::KeypadModifier;
+    const int k = key->key();
+    if (mods == Qt::NoModifier && k == Qt::Key_Backspace)
+        return events_.OnEditKeyEvent(port::EditKey::Backspace);
+    if (mods == Qt::NoModifier && k == Qt::Key_Delete)
+        return events_.OnEditKeyEvent(port::EditKey::Delete);
+    if ((mods == Qt::ControlModifier && k == Qt::Key_V) ||
+        (mods == Qt::ShiftModifier && k == Qt::Key_Insert))
+        return events_.OnEditKeyEvent(port::EditKey::Paste);
+    if (mods == Qt::ControlModifier && k == Qt::Key_C)
+        return events_.OnEditKeyEvent(port::EditKey::Copy);
+    if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    const QString text = key->text();
+    if (text.size() != 1 || text[0].unicode() <= 0x20 || text[0].unicode() >= 0x7F) return false;
+    return events_.OnCharEvent(static_cast<char>(text[0].unicode()));
+}
+
 void QtWindow::SendScroll(UINT code, int pos) {
     if (!quiet_) events_.OnVScrollEvent(code, pos);
 }
@@ -519,6 +574,11 @@ bool QtWindow::HandleDialogKey(QObject* watched, QKeyEvent* key) {
         }
         return true;
     }
+    if (mods == Qt::NoModifier && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down ||
+                                   key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) &&
+        MoveInRadioGroup(watched, key->key()))
+        return true;
+    if (OfferKeyToProgram(key)) return true;
     return false;
 }
 
@@ -770,6 +830,15 @@ void QtWindow::BringToFront() {
     if (dialog_->isMinimized()) dialog_->showNormal();
     dialog_->raise();
     dialog_->activateWindow();
+}
+
+void QtWindow::ShowPressed(int id, bool pressed) {
+    auto* button = qobject_cast<QPushButton*>(Control(id));
+    if (!button) return;
+    button->setDown(pressed);
+    // Drawn now: the program may hold the thread (a tone playing) before the
+    // event loop would get round to it.
+    if (pressed && button->isVisible()) button->repaint();
 }
 
 int QtWindow::RunModal() {

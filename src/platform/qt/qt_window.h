@@ -87,6 +87,7 @@ public:
     void DrawIcon(int x, int y, int iconId) override;
     void PostCommand(int id) override;
     void BringToFront() override;
+    void ShowPressed(int id, bool pressed) override;
 
     int RunModal();
     void EndModal(int result);
@@ -128,6 +129,11 @@ private:
 
     // Keys the dialog handles itself, seen before any control gets them.
     bool HandleDialogKey(QObject* watched, QKeyEvent* key);
+    // Typed characters and editing keys, offered to the program first.
+    bool OfferKeyToProgram(QKeyEvent* key);
+    // An arrow key on a radio button moves the check within its group.
+    bool MoveInRadioGroup(QObject* watched, int key);
+    void UpdateRadioTabStop(size_t index);
 
     QtWindowSystem& system_;
     port::WindowEvents& events_;

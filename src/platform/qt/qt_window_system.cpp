@@ -1,11 +1,13 @@
 #include "platform/qt/qt_window_system.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -249,6 +251,16 @@ int QtWindowSystem::SystemMetric(int index) const {
 
 bool QtWindowSystem::OpenHelp(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+std::optional<std::string> QtWindowSystem::ClipboardText() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data || !data->hasText()) return std::nullopt;
+    return data->text().toStdString();
+}
+
+void QtWindowSystem::SetClipboardText(std::string_view text) {
+    QGuiApplication::clipboard()->setText(FromUtf8(text));
 }
 
 }  // namespace platform

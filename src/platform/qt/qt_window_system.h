@@ -38,6 +38,8 @@ public:
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
     bool OpenHelp(const std::string& path) override;
+    std::optional<std::string> ClipboardText() override;
+    void SetClipboardText(std::string_view text) override;
 
 private:
     void Reactivate(QWidget* owner) const;

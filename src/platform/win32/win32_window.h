@@ -52,6 +52,7 @@ public:
     void DrawIcon(int x, int y, int iconId) override;
     void PostCommand(int id) override;
     void BringToFront() override;
+    void ShowPressed(int id, bool pressed) override;
 
     int RunModal();
     void EndModal(int result);
@@ -62,6 +63,9 @@ private:
     HWND Item(int id) const;
     HICON LoadIconResource(int iconId, int size) const;
     void PlaceBeforeFirstShow(HWND owner);
+    // Typed characters and editing keys meant for this window, offered to the
+    // program before the dialog manager; true when the program took the key.
+    bool OfferKeyToProgram(const MSG& msg);
 
     HINSTANCE module_;
     port::WindowEvents& events_;

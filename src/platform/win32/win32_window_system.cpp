@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/win32/win32_dialog_font.h"
 #include "platform/win32/win32_dialog_template.h"
@@ -99,7 +100,9 @@ Win32WindowSystem::Win32WindowSystem() {
     InitCommonControlsEx(&icc);
 }
 
-Win32WindowSystem::~Win32WindowSystem() = default;
+Win32WindowSystem::~Win32WindowSystem() {
+    if (clipboardOwner_) DestroyWindow(static_cast<HWND>(clipboardOwner_));
+}
 
 std::unique_ptr<port::Window> Win32WindowSystem::Create(const res::DialogTemplate& tmpl,
                                                         port::Window* owner,
@@ -162,6 +165,43 @@ bool Win32WindowSystem::OpenHelp(const std::string& path) {
     const HINSTANCE r = ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     // Values up to 32 are the shell's error codes.
     return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
+std::optional<std::string> Win32WindowSystem::ClipboardText() {
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(nullptr)) return std::nullopt;
+    std::optional<std::string> text;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            const SIZE_T capacity = GlobalSize(data) / sizeof(wchar_t);
+            text = Narrow(std::wstring(chars, wcsnlen(chars, capacity)));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void Win32WindowSystem::SetClipboardText(std::string_view text) {
+    // The clipboard takes data only from an owner window.
+    if (!clipboardOwner_)
+        clipboardOwner_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          GetModuleHandleW(nullptr), nullptr);
+    const HWND owner = static_cast<HWND>(clipboardOwner_);
+    if (!owner || !OpenClipboard(owner)) return;
+    const std::wstring wide = Widen(text);
+    const SIZE_T bytes = (wide.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* p = GlobalLock(data)) {
+            std::memcpy(p, wide.c_str(), bytes);
+            GlobalUnlock(data);
+            EmptyClipboard();
+            // On success the clipboard owns the memory.
+            if (!SetClipboardData(CF_UNICODETEXT, data)) GlobalFree(data);
+        } else {
+            GlobalFree(data);
+        }
+    }
+    CloseClipboard();
 }
 
 // ---------------------------------------------------------------- window
@@ -401,6 +441,42 @@ void Win32Window::DrawIcon(int x, int y, int iconId) {
     if (const HICON icon = LoadIconResource(iconId, 0)) ::DrawIcon(paintDC_, x, y, icon);
 }
 
+void Win32Window::ShowPressed(int id, bool pressed) {
+    const HWND item = Item(id);
+    if (!item) return;
+    SendMessageW(item, BM_SETSTATE, pressed, 0);
+    // Drawn now: the program may hold the thread (a tone playing) first.
+    if (pressed) UpdateWindow(item);
+}
+
+bool Win32Window::OfferKeyToProgram(const MSG& msg) {
+    if (!hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+    if (msg.message == WM_CHAR) {
+        // Whatever the layout made of the keys: AltGr characters count as typed.
+        const WPARAM c = msg.wParam;
+        return c > 0x20 && c < 0x7F && events_.OnCharEvent(char(c));
+    }
+    if (msg.message != WM_KEYDOWN) return false;
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    const bool plain = !ctrl && !shift && !alt;
+    switch (msg.wParam) {
+    case VK_BACK:
+        return plain && events_.OnEditKeyEvent(port::EditKey::Backspace);
+    case VK_DELETE:
+        return plain && events_.OnEditKeyEvent(port::EditKey::Delete);
+    case VK_INSERT:
+        return shift && !ctrl && !alt && events_.OnEditKeyEvent(port::EditKey::Paste);
+    case 'V':
+        return ctrl && !shift && !alt && events_.OnEditKeyEvent(port::EditKey::Paste);
+    case 'C':
+        return ctrl && !shift && !alt && events_.OnEditKeyEvent(port::EditKey::Copy);
+    default:
+        return false;
+    }
+}
+
 void Win32Window::PlaceBeforeFirstShow(HWND owner) {
     // Centred over the owner, or on the work area for a window of its own.
     RECT area{};
@@ -462,6 +538,7 @@ int Win32Window::RunModal() {
             break;
         }
         if (got == -1) break;
+        if (OfferKeyToProgram(msg)) continue;
         if (!hwnd_ || !IsDialogMessageW(hwnd_, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

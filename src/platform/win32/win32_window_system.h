@@ -31,6 +31,11 @@ public:
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
     bool OpenHelp(const std::string& path) override;
+    std::optional<std::string> ClipboardText() override;
+    void SetClipboardText(std::string_view text) override;
+
+private:
+    void* clipboardOwner_ = nullptr;  // a message-only window, made when first needed
 };
 
 }  // namespace platform
