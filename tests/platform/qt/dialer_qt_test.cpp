@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -25,6 +26,7 @@
 #include <QUrl>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -188,9 +190,12 @@ private:
 
 TEST_F(QtDialerTest, WindowIsTheTemplateAndClosesOnlyThroughExitOrTheCloseRequest) {
     const res::DialogTemplate& t = *res::FindDialogTemplate(res::IDD_DIALER);
+    // The template's tab stops, and the checked radio buttons (first row and
+    // Speaker on a first start) in their places.
     std::vector<int> tabStops;
     for (const auto& c : t.controls)
-        if ((c.style & WS_TABSTOP) && (c.style & WS_VISIBLE)) tabStops.push_back(c.id);
+        if (((c.style & WS_TABSTOP) && (c.style & WS_VISIBLE)) || c.id == 1051 || c.id == 1066)
+            tabStops.push_back(c.id);
 
     std::vector<int> walked;
     bool openAfterEsc = false;
@@ -239,6 +244,9 @@ TEST_F(QtDialerTest, WindowIsTheTemplateAndClosesOnlyThroughExitOrTheCloseReques
     EXPECT_EQ(Dlg().m_bSysClose, 0);
     ASSERT_FALSE(tabStops.empty());
     EXPECT_EQ(tabStops.front(), 1000);
+    auto after = [&](int id) { return *(std::find(tabStops.begin(), tabStops.end(), id) + 1); };
+    EXPECT_EQ(after(1058), 1051);  // the dial group's Copy, then the checked row
+    EXPECT_EQ(after(1060), 1066);  // Load, then the checked output device
     tabStops.push_back(tabStops.front());  // and round again
     EXPECT_EQ(walked, tabStops);
 
@@ -590,6 +598,111 @@ TEST_F(QtDialerTest, KeypadClicksPlayTheirClipsAndADialGoesOnUnderTheFileDialog)
         clips.push_back(id);
     }
     EXPECT_EQ(clips, (std::vector<UINT>{2002, 2016, 2014, 2001}));
+}
+
+TEST_F(QtDialerTest, ArrowsMoveTheRadioChecksOfTheRowsTheOutputAndTheOptionsPort) {
+    std::vector<int> focus;
+    int portAfterOptions = -2;
+    const int result = Run([&](platform::QtWindow& w) {
+        QDialog* d = w.Dialog();
+        auto key = [&](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            SendKey(d->focusWidget(), k, mods);
+            focus.push_back(w.FocusId());
+        };
+        w.SetFocus(1058);
+        key(Qt::Key_Tab);   // the checked row
+        key(Qt::Key_Down);
+        key(Qt::Key_Right);  // third row
+        key(Qt::Key_Tab);   // past the unchecked rows to the list's Copy
+        for (int i = 0; i < 4; ++i) key(Qt::Key_Tab);  // Load, then the checked device
+        key(Qt::Key_Up);    // round to Modem
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab, Qt::ShiftModifier);  // back to Modem, now the group's stop
+        // The options window's port group: Tab to COM1, Down to COM2, Enter is OK.
+        WhenShown([] { return TopLevelTitled("Vantrel Option"); }, [&](QWidget* opt) {
+            // The window's own focus: whether the desktop made it active yet does not matter.
+            for (int i = 0; i < 3; ++i) SendKey(opt->focusWidget(), Qt::Key_Tab);
+            focus.push_back(opt->focusWidget()->property("ctrlId").toInt());
+            SendKey(opt->focusWidget(), Qt::Key_Down);
+            focus.push_back(opt->focusWidget()->property("ctrlId").toInt());
+            SendKey(opt->focusWidget(), Qt::Key_Return);
+        });
+        ClickControl(w.Control(1024));
+        portAfterOptions = Dlg().m_nModemPort;
+        w.SetFocus(IDOK);
+        SendKey(d->focusWidget(), Qt::Key_Return);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(focus, (std::vector<int>{1051, 1052, 1053, 1057, 1089, 1059, 1060, 1066, 1067, 1024,
+                                       1067, 1072, 1073}));
+    EXPECT_EQ(Dlg().m_nTransSelect, 2);
+    EXPECT_EQ(Dlg().m_nOutputDevice, 1);
+    EXPECT_EQ(portAfterOptions, 1);
+    const std::string profile = ReadBytes(Path("vantrel.ini"));
+    for (const char* line : {"TransSelect=2", "OutputDevice=1", "ModemPort=1"})
+        EXPECT_NE(profile.find(line), std::string::npos) << line << "\n" << profile;
+}
+
+TEST_F(QtDialerTest, TypedKeysSoundWithTheirButtonDownAndPasteAndCopyUseTheClipboard) {
+    WriteBytes(Path("vantrel.ini"), "[Dial]\nIntlPrefix=011\n");
+    std::vector<int> downWhilePlaying;
+    int downAtEnd = -1;
+    std::string typed, pasted, afterRefusal, refusal, copied, cleared;
+    const int result = Run([&](platform::QtWindow& w) {
+        QDialog* d = w.Dialog();
+        sound.onPlay = [&] {
+            int down = 0;
+            for (int id = 1000; id <= 1016; ++id)
+                if (auto* b = qobject_cast<QPushButton*>(w.Control(id)); b && b->isDown()) down = id;
+            downWhilePlaying.push_back(down);
+        };
+        auto key = [&](int k, const char* text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            SendKey(d->focusWidget(), k, mods, QString::fromLatin1(text));
+        };
+        key(Qt::Key_5, "5");
+        key(Qt::Key_A, "a");
+        key(Qt::Key_7, "7", Qt::KeypadModifier);
+        key(Qt::Key_Asterisk, "*", Qt::KeypadModifier);
+        key(Qt::Key_NumberSign, "#", Qt::ShiftModifier);
+        key(Qt::Key_X, "x");
+        key(Qt::Key_Comma, ",");
+        key(Qt::Key_Minus, "-");
+        key(Qt::Key_Backspace, "\b");
+        typed = w.Text(1015);
+
+        QApplication::clipboard()->setText("+1 (555) 010-9999");
+        key(Qt::Key_V, "\x16", Qt::ControlModifier);
+        pasted = w.Text(1015);
+        WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* box) {
+            refusal = static_cast<QMessageBox*>(box)->text().toStdString();
+            static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+        });
+        QApplication::clipboard()->setText("call me");
+        key(Qt::Key_Insert, "", Qt::ShiftModifier);
+        afterRefusal = w.Text(1015);
+
+        ClickControl(w.Control(1015));  // the read-only dial field takes the focus
+        EXPECT_EQ(w.FocusId(), 1015);
+        key(Qt::Key_C, "\x03", Qt::ControlModifier);
+        copied = QApplication::clipboard()->text().toStdString();
+        key(Qt::Key_Delete, "\x7f");
+        cleared = w.Text(1015);
+        downAtEnd = 0;
+        for (int id = 1000; id <= 1021; ++id)
+            if (auto* b = qobject_cast<QPushButton*>(w.Control(id)); b && b->isDown()) downAtEnd = id;
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    sound.onPlay = nullptr;
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(typed, "5A7*#,");
+    EXPECT_EQ(pasted, "5A7*#,0111555010-9999");
+    EXPECT_NE(refusal.find("\"l\""), std::string::npos) << refusal;
+    EXPECT_EQ(afterRefusal, pasted);
+    EXPECT_EQ(copied, pasted);
+    EXPECT_EQ(cleared, "");
+    // Five tones, none for the paste, each with its own button held down.
+    EXPECT_EQ(downWhilePlaying, (std::vector<int>{1004, 1012, 1006, 1010, 1011}));
+    EXPECT_EQ(downAtEnd, 0);
 }
 
 }  // namespace

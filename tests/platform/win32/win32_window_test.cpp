@@ -52,6 +52,15 @@ struct Recorder : port::WindowEvents {
     void OnPaintEvent() override {
         if (onPaint) onPaint();
     }
+    // Digits are taken; every editing key is.
+    bool OnCharEvent(char c) override {
+        log.push_back(std::string("char ") + c);
+        return c >= '0' && c <= '9';
+    }
+    bool OnEditKeyEvent(port::EditKey key) override {
+        log.push_back("edit " + std::to_string(int(key)));
+        return true;
+    }
 };
 
 const res::DialogTemplate& Dialer() { return *res::FindDialogTemplate(res::IDD_DIALER); }
@@ -261,6 +270,68 @@ TEST(Win32Window, DialogKeysTimerScrollAndCloseReachTheProgramInOrder) {
     EXPECT_TRUE(timerSeen);
     EXPECT_EQ(log, (std::vector<std::string>{"command 1000 0", "command 2 0", "vscroll 1 1",
                                              "command 1 0", "syscommand 61536", "command 2 0"}));
+}
+
+TEST(Win32Window, TypedCharactersAndEditingKeysGoToTheProgramFirst) {
+    Win32WindowSystem system;
+    Recorder events;
+    auto window = system.Create(Dialer(), nullptr, events);
+    ASSERT_TRUE(window);
+    window->SetFocus(1000);
+    // Modifier keys as the thread sees them when the key's message is handled.
+    auto hold = [](std::initializer_list<int> keys) {
+        BYTE state[256] = {};
+        for (int vk : keys) state[vk] = 0x80;
+        SetKeyboardState(state);
+    };
+    auto post = [](UINT msg, WPARAM wParam) { PostMessageW(GetFocus(), msg, wParam, 1); };
+    int stage = 0;
+    events.step = [&] {
+        switch (stage++) {
+        case 0:
+            post(WM_CHAR, '5');
+            post(WM_CHAR, 'x');  // not taken: the button has it, and does nothing
+            post(WM_CHAR, ' ');  // the space is the focused button's, as ever
+            post(WM_KEYDOWN, VK_BACK);
+            post(WM_KEYDOWN, VK_DELETE);
+            post(WM_KEYDOWN, 'V');  // without Ctrl, at most the letter it types
+            break;
+        case 1:
+            hold({VK_CONTROL});
+            post(WM_KEYDOWN, 'V');
+            post(WM_KEYDOWN, 'C');
+            break;
+        case 2:
+            hold({VK_SHIFT});
+            post(WM_KEYDOWN, VK_INSERT);
+            break;
+        case 3:
+            hold({});
+            system.EndModal(*window, 1);
+            break;
+        default:
+            break;
+        }
+    };
+    ASSERT_TRUE(window->SetTimer(kScriptTimer, 20));
+    EXPECT_EQ(system.RunModal(*window), 1);
+    std::vector<std::string> log;
+    for (const std::string& e : events.log)
+        if (e != "char v" && e != "char V") log.push_back(e);
+    EXPECT_EQ(log, (std::vector<std::string>{"char 5", "char x", "edit 0", "edit 1", "edit 2",
+                                             "edit 3", "edit 2"}));
+
+    // A key's button is shown pressed while the program holds it down.
+    const HWND five = GetDlgItem(HandleOf(*window), 1004);
+    window->ShowPressed(1004, true);
+    EXPECT_TRUE(SendMessageW(five, BM_GETSTATE, 0, 0) & BST_PUSHED);
+    window->ShowPressed(1004, false);
+    EXPECT_FALSE(SendMessageW(five, BM_GETSTATE, 0, 0) & BST_PUSHED);
+
+    // The clipboard carries UTF-8 text both ways.
+    const std::string text = "+81 3-1234-5678 \xE2\x98\x8E";
+    system.SetClipboardText(text);
+    EXPECT_EQ(system.ClipboardText(), text);
 }
 
 TEST(Win32Window, NestedRunDisablesItsOwnerWhoseTimersGoOn) {
