@@ -81,8 +81,8 @@ for run in $(seq "$runs"); do
     sleep 0.3
     read -r before after < <("$work/dial_timing" press space)
     sleep "$(( dial_ms / 1000 + 1 )).$(( dial_ms % 1000 ))"
-    # From Dial to Exit is nine tab stops.
-    xdotool key --delay 100 $(tabs 9) space
+    # From Dial to Exit is eleven tab stops (the checked row and Speaker among them).
+    xdotool key --delay 100 $(tabs 11) space
     for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.2; done
     wait "$program_pid" || { echo "the program exited with status $?" >&2; exit 1; }
     program_pid=

@@ -101,8 +101,8 @@ run_program() {
         sleep 1
         xdotool key --delay 100 $(tabs Tab 20)
     fi
-    # From Dial to Exit is nine tab stops.
-    xdotool key --delay 100 $(tabs Tab 9) space
+    # From Dial to Exit is eleven tab stops (the checked row and Speaker among them).
+    xdotool key --delay 100 $(tabs Tab 11) space
     for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.2; done
     wait "$program_pid" || { echo "the program exited with status $?" >&2; exit 1; }
     program_pid=

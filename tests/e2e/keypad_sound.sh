@@ -15,8 +15,9 @@ sleep 0.5
 keys space                      # 1
 keys Tab Tab Tab Tab space      # 5
 keys Tab Tab Tab Tab Tab Tab Tab space   # #
-# From "#": A B C D BS Clear - Wait Dial Stop Copy Copy Delete Save Load Option Help Exit
-keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
+# From "#": A B C D BS Clear - Wait Dial Stop Copy (row 1) Copy Delete Save Load (Speaker)
+# Option Help Exit; the checked radio buttons are tab stops.
+keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
 for _ in $(seq 50); do kill -0 $PROGRAM_PID 2>/dev/null || break; sleep 0.2; done
 kill -0 $PROGRAM_PID 2>/dev/null && fail "Exit did not end the program"
 wait $PROGRAM_PID || fail "the program exited with status $?"

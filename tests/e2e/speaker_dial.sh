@@ -18,8 +18,8 @@ sleep 0.5
 # From "1" to Dial is twenty tab stops.
 keys $(printf 'Tab %.0s' $(seq 20)) space
 sleep 3
-# From Dial to Exit is nine.
-keys $(printf 'Tab %.0s' $(seq 9)) space
+# From Dial to Exit is eleven (the checked row and Speaker are tab stops too).
+keys $(printf 'Tab %.0s' $(seq 11)) space
 for _ in $(seq 50); do kill -0 $PROGRAM_PID 2>/dev/null || break; sleep 0.2; done
 wait $PROGRAM_PID || fail "the program exited with status $?"
 
