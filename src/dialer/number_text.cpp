@@ -42,7 +42,10 @@ std::string Describe(std::string_view ch) {
         std::snprintf(buf, sizeof buf, "0x%02X", c);
         return buf;
     }
-    return "\"" + std::string(ch) + "\"";
+    std::string quoted = "\"";
+    quoted.append(ch);
+    quoted += '"';
+    return quoted;
 }
 
 NormalizedNumber Refuse(std::string message) {
