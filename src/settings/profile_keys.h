@@ -21,8 +21,6 @@ inline constexpr const char* kModemInitWait = "ModemInitWait";
 inline constexpr const char* kModemPort = "ModemPort";
 inline constexpr const char* kModemInitChar = "ModemInitChar";
 inline constexpr const char* kModemDialChar = "ModemDialChar";
-// The international call prefix a "+" in a pasted or linked number stands for; no default.
-inline constexpr const char* kIntlPrefix = "IntlPrefix";
 
 inline constexpr int kDefaultPlayWait = 10;
 inline constexpr int kDefaultCharWait = 150;
