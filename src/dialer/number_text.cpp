@@ -106,13 +106,15 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
             continue;
         }
         const char c = ToUpperAscii(text[i]);
-        if (IsDialChar(c)) {
-            result.dial += c;
-            anyKept = true;
+        // In a tel: link a hyphen only groups digits, as a dot does; typed or
+        // pasted as plain text it is the dialer's own pause character.
+        if (IsVisualSeparator(c) || (isUri && c == '-')) {
             ++i;
             continue;
         }
-        if (IsVisualSeparator(c)) {
+        if (IsDialChar(c)) {
+            result.dial += c;
+            anyKept = true;
             ++i;
             continue;
         }

@@ -27,7 +27,7 @@ TEST(NormalizeNumber, RealWorldNumbers) {
         {"01\xC2\xA0" "23\xC2\xA0" "45", "", "012345"},
         {"  5550100\r\n", "", "5550100"},
         // tel: links, parameters and escapes
-        {"tel:+1-555-010-9999;ext=12", "00", "001-555-010-9999"},
+        {"tel:+1-555-010-9999;ext=12", "00", "0015550109999"},
         {"TEL:0120444444", "", "0120444444"},
         {"tel:7042;phone-context=example.com", "", "7042"},
         {"tel:%2B33%201%2023", "00", "0033123"},
