@@ -33,7 +33,7 @@ constexpr std::chrono::milliseconds kReadTimeout{4000};
 
 // Reads the file at path, at most maxBytes of it. Never waits for a FIFO's
 // writer to appear (one without a writer reads as empty), and gives up with
-// Failed when the whole read takes longer than timeout. With regularOnly,
+// Failed when reading anything but a regular file takes longer than timeout. With regularOnly,
 // anything but a regular file (a directory, a device, a FIFO) is Failed.
 // bytes is cleared first and only holds data when the result is Ok.
 ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes,

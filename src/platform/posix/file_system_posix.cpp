@@ -270,7 +270,8 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
     // regular file's first chunk is its size, and one more byte to see its end.
     constexpr size_t kChunk = 65536;
     size_t chunk = kChunk;
-    if (known && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) < kChunk) {
+    const bool regular = known && S_ISREG(st.st_mode);
+    if (regular && static_cast<uint64_t>(st.st_size) < kChunk) {
         chunk = static_cast<size_t>(st.st_size) + 1;
     }
     size_t filled = 0;
@@ -283,8 +284,10 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
         const ssize_t got = read(fd, bytes.data() + filled, bytes.size() - filled);
         if (got > 0) {
             filled += static_cast<size_t>(got);
-            if (posix_io::Clock::now() < deadline) continue;
-            failed = true;  // a device that never ends within the time
+            // A regular file always comes to its end, however busy the
+            // machine; only a device may go on sending for ever.
+            if (regular || posix_io::Clock::now() < deadline) continue;
+            failed = true;
             break;
         }
         if (got == 0) break;
