@@ -79,11 +79,17 @@ int main(int argc, char* argv[]) {
     platform::QtWindowSystem windows;
     windows.SetIconPath(res::IDR_MAINFRAME, FindData("icons/vantrel-256.png"));
     platform::AlsaSoundOutput sound;
-    // The device behind each port name can be set in the profile, section "Ports".
-    PosixSerialPorts serial([](std::string_view name) {
-        const std::string port(name);
-        return theApp.GetProfileString(profile_keys::kPortsSection, port, DefaultSerialDevice(port));
-    });
+    // The device behind each port name and its speed can be set in the profile,
+    // section "Ports" (COM1=/dev/ttyACM0, COM1Speed=115200).
+    PosixSerialPorts serial(
+        [](std::string_view name) {
+            const std::string port(name);
+            return theApp.GetProfileString(profile_keys::kPortsSection, port,
+                                           DefaultSerialDevice(port));
+        },
+        [](std::string_view name) {
+            return theApp.GetProfileInt(profile_keys::kPortsSection, std::string(name) + "Speed", 0);
+        });
 
     // A number goes to the window this user already has, if one runs; a copy
     // started without one always opens its own window, as before.

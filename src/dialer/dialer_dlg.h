@@ -7,6 +7,7 @@
 
 #include "dialer/dial_request.h"
 #include "framework/afxwin.h"
+#include "output/modem_lines.h"
 
 // Control identifiers of the dialer window.
 enum : int {
@@ -38,6 +39,11 @@ enum : int {
 };
 
 constexpr UINT TIMER_DIAL = 1;
+// While the modem's line is held or its result is on view: reads the line and
+// times the result. Never runs a dial step.
+constexpr UINT TIMER_MODEM_LINE = 2;
+// The guard times of a hang-up after CONNECT, one at a time.
+constexpr UINT TIMER_HANGUP = 3;
 constexpr UINT IDM_ABOUTBOX = 0x0010;
 constexpr int kDialChars = 255;  // the dial string and each list entry, without the terminator
 constexpr int kListSize = 100;
@@ -110,6 +116,8 @@ public:
     void OnStop();
     void OnSpeaker();
     void OnModem();
+    // Ends the modem exchange when the window closes.
+    int DoModal() override;
 
     // The dial list and its files.
     void RefreshListView();
@@ -155,8 +163,32 @@ private:
     void PutNumber(const DialRequest& request);
     void ModemStep();
     void ModemStop();
-    // Opens the chosen port, or shows the open-error box and gives nullptr.
-    std::unique_ptr<port::SerialLine> OpenModemPort();
+    // The modem's held line, opened now when there is none; on failure the
+    // open-error box has been shown, its text is kept for a halted dial, and
+    // the result is nullptr.
+    port::SerialLine* ModemLine();
+    void PollModemLine();
+    void HangUpStep();
+    // Acts on one line from the modem, keeping a result code in latest; false
+    // when it ended the exchange.
+    bool HandleModemReply(const std::string& line, std::string& latest);
+    void ShowModemResult(const std::string& text);
+    void EndModemExchange();
+    // Arms TIMER_MODEM_LINE while there is something for it to do, stops it after.
+    void UpdateModemTimer();
+
+    // The modem exchange: its line is held from the initialisation line until a
+    // final result, Stop, or kModemAnswerMs after the dial line.
+    std::unique_ptr<port::SerialLine> m_modemLine;
+    ModemReplyLines m_modemReplies;
+    bool m_bAwaitingResult = false;   // the dial line is out, no final result yet
+    int m_nAnswerLeftMs = 0;
+    bool m_bConnected = false;        // the modem said CONNECT on this line
+    int m_nHangUpStage = 0;           // 0 none, 1 before the escape, 2 after it
+    bool m_bModemTimerSet = false;
+    std::string m_strShownResult;     // what the dial field shows of a result, "" when none
+    int m_nResultLeftMs = 0;
+    std::string m_strHaltMessage;     // the open error that halted the dial at its first step
 
     // Numbers from outside wait here until the profile has been read.
     bool m_bTakesNumbers = false;

@@ -56,6 +56,11 @@ public:
     virtual int FocusId() const = 0;                // 0 when no control of this window has it
     virtual void SetFocus(int id) = 0;
     virtual void SelectAll(int id) = 0;
+    // A hint shown when the pointer rests on the control; backends without one ignore it.
+    virtual void SetToolTip(int id, std::string_view text) {
+        (void)id;
+        (void)text;
+    }
 
     // Slider (trackbar) messages.
     virtual void SliderSetRangeMax(int id, int max, bool redraw) = 0;
@@ -139,6 +144,20 @@ public:
     virtual ~SerialLine() = default;
     // Writes every byte, exactly as given; false when the write failed.
     virtual bool Write(std::string_view bytes) = 0;
+    // Appends what the device has sent since the last call, at most maxBytes,
+    // without waiting; false when the device has gone (hung up, unplugged).
+    virtual bool Read(std::string& out, size_t maxBytes) {
+        (void)out;
+        (void)maxBytes;
+        return true;
+    }
+};
+
+// Why a port could not be opened, for the user: the device tried and the
+// reason in plain words (both empty when unknown).
+struct SerialOpenFailure {
+    std::string device;
+    std::string reason;
 };
 
 // Serial ports by name ("COM1" to "COM4"). Opening never blocks.
@@ -146,6 +165,13 @@ class SerialPorts {
 public:
     virtual ~SerialPorts() = default;
     virtual std::unique_ptr<SerialLine> Open(std::string_view name) = 0;  // nullptr on failure
+    // Why the last Open gave nullptr.
+    virtual SerialOpenFailure LastFailure() const { return {}; }
+    // The device a port name stands for, as the user would name it; "" when unknown.
+    virtual std::string DevicePath(std::string_view name) const {
+        (void)name;
+        return {};
+    }
 };
 
 }  // namespace port

@@ -26,3 +26,15 @@ void COptionDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_OPT_MODEM_INIT_WAIT, m_nModemInitWait);
     DDV_MinMaxInt(pDX, m_nModemInitWait, 0, kMaxModemInitWait);
 }
+
+bool COptionDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // The buttons only say COM1 to COM4; the device behind each is what the user looks for.
+    if (port::SerialPorts* ports = AfxGetApp()->Serial()) {
+        for (int i = 0; i < 4; ++i) {
+            const std::string path = ports->DevicePath("COM" + std::to_string(i + 1));
+            if (!path.empty()) Native()->SetToolTip(IDC_OPT_COM1 + i, path);
+        }
+    }
+    return true;
+}

@@ -28,4 +28,6 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
+    // Shows each port button's device as its tooltip.
+    bool OnInitDialog() override;
 };

@@ -104,6 +104,10 @@ void HeadlessWindow::SetFocus(int id) {
 
 void HeadlessWindow::SelectAll(int id) { selectAllId_ = id; }
 
+void HeadlessWindow::SetToolTip(int id, std::string_view text) {
+    if (ControlState* c = Find(id)) c->toolTip = std::string(text);
+}
+
 void HeadlessWindow::SliderSetRangeMax(int id, int max, bool) {
     if (ControlState* c = Find(id)) {
         c->sliderMax = max;
@@ -336,6 +340,7 @@ bool HeadlessSystem::FireNextTimer(int64_t limit) {
             }
     if (!best) return false;
     now_ = std::max(now_, bestDue);
+    WatchClock();
     TimerState& t = best->timers[bestId];
     t.due = now_ + t.interval;  // periodic until killed or re-armed
     best->Events().OnTimerEvent(bestId);
@@ -353,7 +358,12 @@ bool HeadlessSystem::DeliverPosted() {
     return false;
 }
 
+void HeadlessSystem::WatchClock() {
+    if (clockWatcher_) clockWatcher_(now_);
+}
+
 bool HeadlessSystem::Step(Frame& frame) {
+    WatchClock();
     if (DeliverPosted()) return true;
     if (now_ < waitUntil_) {
         if (!FireNextTimer(waitUntil_)) now_ = waitUntil_;

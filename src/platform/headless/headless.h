@@ -26,6 +26,7 @@ struct ControlState {
     int sliderMin = 0, sliderMax = 100, sliderPage = 10, sliderPos = 0;
     bool enabled = true;
     bool pressed = false;  // a push button shown held down
+    std::string toolTip{};
     bool Visible() const { return (style & WS_VISIBLE) != 0; }
 };
 
@@ -48,6 +49,7 @@ public:
     int FocusId() const override { return focus_; }
     void SetFocus(int id) override;
     void SelectAll(int id) override;
+    void SetToolTip(int id, std::string_view text) override;
     void SliderSetRangeMax(int id, int max, bool redraw) override;
     void SliderSetPageSize(int id, int size) override;
     int SliderPos(int id) const override;
@@ -187,6 +189,11 @@ public:
     bool ScriptDone() const { return script_.empty(); }
     int OpenMessageBoxes() const;
 
+    // Called with the time before each unit of work (a timer, a scripted
+    // action): how a scripted device, a modem on a pty, hears what was written
+    // and answers at exact virtual moments.
+    void SetClockWatcher(std::function<void(int64_t now)> watcher) { clockWatcher_ = std::move(watcher); }
+
     // ---- fault injection
     void FailNextSetTimers(int count) { failSetTimers_ = count; }
     void SetIconMetric(int cx, int cy) { iconCx_ = cx, iconCy_ = cy; }
@@ -242,6 +249,8 @@ private:
     int failSetTimers_ = 0;
     int iconCx_ = 32, iconCy_ = 32;
     uint64_t timerSequence_ = 0;
+    std::function<void(int64_t)> clockWatcher_;
+    void WatchClock();
 };
 
 }  // namespace headless

@@ -688,6 +688,10 @@ void QtWindow::SelectAll(int id) {
     if (auto* edit = e ? qobject_cast<QLineEdit*>(e->widget) : nullptr) edit->selectAll();
 }
 
+void QtWindow::SetToolTip(int id, std::string_view text) {
+    if (QWidget* w = Control(id)) w->setToolTip(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
 void QtWindow::SliderSetRangeMax(int id, int max, bool) {
     ControlEntry* e = Entry(id);
     auto* slider = e ? qobject_cast<QSlider*>(e->widget) : nullptr;

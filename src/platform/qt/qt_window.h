@@ -68,6 +68,7 @@ public:
     int FocusId() const override;
     void SetFocus(int id) override;
     void SelectAll(int id) override;
+    void SetToolTip(int id, std::string_view text) override;
 
     void SliderSetRangeMax(int id, int max, bool redraw) override;
     void SliderSetPageSize(int id, int size) override;
