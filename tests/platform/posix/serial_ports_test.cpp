@@ -3,14 +3,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -26,6 +30,7 @@ public:
         termios settings = {};
         cfmakeraw(&settings);
         settings.c_oflag |= OPOST | ONLCR;  // the translation a write must not suffer
+        settings.c_lflag |= ECHO | ICANON;  // echo and line editing a held line must not suffer
         settings.c_cflag |= CS8 | CREAD | CLOCAL;
         cfsetispeed(&settings, B9600);
         cfsetospeed(&settings, B9600);
@@ -41,6 +46,9 @@ public:
     bool ok() const { return ok_; }
     const std::string& path() const { return path_; }
     int slave() const { return slave_; }
+    void Say(const std::string& bytes) {
+        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
     void CloseMaster() {
         close(master_);
         master_ = -1;
@@ -99,6 +107,13 @@ TEST(PosixSerialPorts, BytesArriveExactlyAndLineSettingsStay) {
         EXPECT_EQ(asked, "COM3");
         EXPECT_TRUE(line->Write("ATZ\r\r\n"));
         EXPECT_TRUE(line->Write("ATDT0,1%s%d*#\r\r\n"));
+        // What the modem says is read at once, half lines too, and never echoed to it.
+        pty.Say("\r\nOK\r\nBU");
+        std::string said;
+        EXPECT_TRUE(line->Read(said, 100));
+        EXPECT_EQ(said, "\r\nOK\r\nBU");
+        EXPECT_TRUE(line->Read(said, 100));
+        EXPECT_EQ(said, "\r\nOK\r\nBU");
     }
     EXPECT_EQ(pty.Received(), "ATZ\r\r\nATDT0,1%s%d*#\r\r\n");
 
@@ -160,26 +175,100 @@ TEST(PosixSerialPorts, FailuresAreReportedWithoutWaiting) {
     EXPECT_EQ(PortsTo(pty.path()).Open("com1"), nullptr);
     EXPECT_EQ(PortsTo(pty.path()).Open("LPT1"), nullptr);
 
-    // A FIFO whose reader went away: the write fails and the process lives on.
-    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    auto line = PortsTo(fifo).Open("COM4");
-    ASSERT_NE(line, nullptr);
-    EXPECT_TRUE(line->Write("ATZ\r\r\n"));
-    char buffer[16] = {};
-    EXPECT_EQ(read(reader, buffer, sizeof buffer), 6);
-    close(reader);
-    EXPECT_FALSE(line->Write("ATDT1\r\r\n"));
-    line.reset();
-
-    // A device whose other end has hung up.
+    // A device whose other end has hung up: writing and reading fail.
     auto hungUp = PortsTo(pty.path()).Open("COM1");
     ASSERT_NE(hungUp, nullptr);
     pty.CloseMaster();
     EXPECT_FALSE(hungUp->Write("ATZ\r\r\n"));
+    std::string nothing;
+    EXPECT_FALSE(hungUp->Read(nothing, 100));
     hungUp.reset();
 
     fs::remove_all(dir);
+}
+
+// The reason an open failed, as "device: reason".
+std::string WhyNot(const std::string& device, std::function<int(std::string_view)> speed = nullptr) {
+    PosixSerialPorts ports([device](std::string_view) { return device; }, std::move(speed));
+    if (ports.Open("COM1")) return "opened";
+    const port::SerialOpenFailure why = ports.LastFailure();
+    return why.device + ": " + why.reason;
+}
+
+TEST(PosixSerialPorts, EachOpenFailureSaysWhichDeviceAndWhy) {
+    const std::string dir = fs::temp_directory_path() / ("serial-why-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int fifoReader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+
+    EXPECT_EQ(WhyNot(dir + "/missing"), dir + "/missing: does not exist");
+    EXPECT_EQ(WhyNot(fifo), fifo + ": not a terminal (serial) device");  // even with a reader
+    EXPECT_EQ(WhyNot(dir), dir + ": not a terminal (serial) device");
+    EXPECT_EQ(WhyNot("/dev/null"), "/dev/null: not a terminal (serial) device");
+    close(fifoReader);
+
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    {
+        // Another program holding the device: the lock a held line takes, or exclusive use.
+        auto held = PortsTo(pty.path()).Open("COM1");
+        ASSERT_NE(held, nullptr);
+        EXPECT_EQ(WhyNot(pty.path()),
+                  pty.path() + ": busy, held by another program (ModemManager, for example)");
+    }
+    ASSERT_EQ(ioctl(pty.slave(), TIOCEXCL), 0);
+    EXPECT_EQ(WhyNot(pty.path()),
+              pty.path() + ": busy, held by another program (ModemManager, for example)");
+    ASSERT_EQ(ioctl(pty.slave(), TIOCNXCL), 0);
+    EXPECT_EQ(WhyNot(pty.path(), [](std::string_view) { return 12345; }),
+              pty.path() + ": the speed 12345 (COM1Speed in [Ports]) is not a standard rate");
+
+    // No permission: a device of mode 000, opened by a user who is not root.
+    ASSERT_EQ(chmod(pty.path().c_str(), 0), 0);
+    int answer[2];
+    ASSERT_EQ(pipe(answer), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        const std::string why = WhyNot(pty.path());
+        _exit(write(answer[1], why.data(), why.size()) == ssize_t(why.size()) ? 0 : 3);
+    }
+    close(answer[1]);
+    char text[512] = {};
+    const ssize_t got = read(answer[0], text, sizeof text - 1);
+    close(answer[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(std::string(text, size_t(std::max<ssize_t>(got, 0))),
+              pty.path() +
+                  ": no permission to use it (your user needs to be in the dialout group; log in "
+                  "again after adding it)");
+    fs::remove_all(dir);
+}
+
+TEST(PosixSerialPorts, ASpeedSetsThe8N1RawLineAndNoSpeedLeavesItAlone) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    PosixSerialPorts ports([&](std::string_view) { return pty.path(); },
+                           [](std::string_view name) { return name == "COM2" ? 115200 : 0; });
+    termios before = {};
+    ASSERT_EQ(tcgetattr(pty.slave(), &before), 0);
+    ports.Open("COM1").reset();
+    termios after = {};
+    ASSERT_EQ(tcgetattr(pty.slave(), &after), 0);
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+
+    ports.Open("COM2").reset();
+    ASSERT_EQ(tcgetattr(pty.slave(), &after), 0);
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B115200));
+    EXPECT_EQ(cfgetispeed(&after), static_cast<speed_t>(B115200));
+    EXPECT_EQ(after.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(after.c_lflag & (ECHO | ICANON | ISIG), 0u);
+    EXPECT_EQ(after.c_oflag & OPOST, 0u);
+    EXPECT_EQ(after.c_iflag & (ICRNL | IXON), 0u);
 }
 
 TEST(PosixSerialPorts, AWriteNobodyTakesGivesUpInsteadOfHanging) {
