@@ -18,7 +18,10 @@ int main() {
     platform::Win32WindowSystem windows;
     platform::Win32SoundOutput sound;
     platform::Win32ResourceClips clips;
-    platform::Win32SerialPorts serial;
+    // A port's speed can be set in the profile, section "Ports" (COM1Speed=115200).
+    platform::Win32SerialPorts serial(nullptr, 3000, [](std::string_view name) {
+        return theApp.GetProfileInt("Ports", std::string(name) + "Speed", 0);
+    });
 
     theApp.AttachPlatform(&windows, &sound, &serial);
     theApp.AttachSoundClips(&clips);

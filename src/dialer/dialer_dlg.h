@@ -182,6 +182,7 @@ private:
     std::unique_ptr<port::SerialLine> m_modemLine;
     ModemReplyLines m_modemReplies;
     bool m_bAwaitingResult = false;   // the dial line is out, no final result yet
+    int m_nAnswersDue = 0;            // command lines written whose final result is to come
     int m_nAnswerLeftMs = 0;
     bool m_bConnected = false;        // the modem said CONNECT on this line
     int m_nHangUpStage = 0;           // 0 none, 1 before the escape, 2 after it

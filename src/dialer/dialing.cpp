@@ -142,6 +142,7 @@ void CDialerDlg::ModemStep() {
         // A new exchange on a line still held: what came before is forgotten,
         // and a hang-up under way gives way to it.
         m_bAwaitingResult = false;
+        m_nAnswersDue = ModemAnswersLine(m_szModemInit) ? 1 : 0;
         if (m_nHangUpStage != 0) {
             KillTimer(TIMER_HANGUP);
             m_nHangUpStage = 0;
@@ -171,6 +172,7 @@ void CDialerDlg::ModemStep() {
         // and a modem in its factory setting abandons the call when it drops.
         m_bAwaitingResult = true;
         m_nAnswerLeftMs = kModemAnswerMs;
+        if (ModemAnswersLine(m_szModemDial)) ++m_nAnswersDue;
         UpdateModemTimer();
     }
 }
@@ -259,7 +261,15 @@ bool CDialerDlg::HandleModemReply(const std::string& line, std::string& latest) 
         return false;
     }
     latest = result->text;
-    if (!m_bAwaitingResult || !result->final) return true;
+    if (!result->final) return true;
+    // Each command gets one final result, in order: an OK or ERROR that
+    // answers the initialisation late, after the dial line, does not end the
+    // dial. The other results only ever answer a dial.
+    const bool answersAnyCommand = result->text == "OK" || result->text == "ERROR";
+    if (!m_bAwaitingResult || (m_nAnswersDue > 1 && answersAnyCommand)) {
+        if (m_nAnswersDue > 0) --m_nAnswersDue;
+        return true;
+    }
     m_bAwaitingResult = false;
     if (result->connect) {
         m_bConnected = true;  // the line is held until Stop hangs up
@@ -283,6 +293,7 @@ void CDialerDlg::EndModemExchange() {
     m_modemLine.reset();
     m_modemReplies.Clear();
     m_bAwaitingResult = false;
+    m_nAnswersDue = 0;
     m_bConnected = false;
     UpdateModemTimer();
 }

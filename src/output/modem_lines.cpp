@@ -77,3 +77,8 @@ void ModemReplyLines::Clear() {
     partial_.clear();
     overlong_ = false;
 }
+
+bool ModemAnswersLine(std::string_view command) {
+    return command.size() >= 2 && (command[0] == 'A' || command[0] == 'a') &&
+           (command[1] == 'T' || command[1] == 't');
+}

@@ -29,6 +29,9 @@ struct ModemResult {
 };
 // nullopt when the line is not a result code (an echoed command, noise).
 std::optional<ModemResult> ParseModemResult(std::string_view line);
+// Whether a modem answers a line starting so with a final result: it takes
+// only lines that begin with AT as commands.
+bool ModemAnswersLine(std::string_view command);
 
 // Cuts what a modem sends into lines at CR or LF. A line that grows beyond any
 // result code's length is noise and is dropped, so a chattering device costs

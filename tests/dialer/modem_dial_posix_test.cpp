@@ -192,6 +192,24 @@ TEST_F(ModemDialTest, EachResultCodeShowsInTheFieldForAFewSecondsAndTheDialStrin
     }
 }
 
+TEST_F(ModemDialTest, AnAnswerToTheInitialisationComingAfterTheDialLineDoesNotEndTheDial) {
+    Settings("9", "ModemInitWait=500\n");
+    answer = [](const std::string& line) -> std::optional<Reply> {
+        if (line == "ATZ") return Reply{"OK\r\n", 1000};  // a modem slow to reset
+        return Reply{"BUSY\r\n", 1500};
+    };
+    StartModem();
+    ui.Click(IDC_DIAL).WaitUntil(1100).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem: OK");
+        EXPECT_TRUE(PortHeld());
+    });
+    ui.WaitUntil(2100).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem: BUSY");
+        EXPECT_FALSE(PortHeld());
+    });
+    RunAndClose();
+}
+
 TEST_F(ModemDialTest, SilentAndFloodingModemsLeaveTheWindowWorking) {
     const auto start = std::chrono::steady_clock::now();
     // Silent: nothing changes, and the line goes a minute after the dial line.

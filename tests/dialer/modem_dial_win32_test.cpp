@@ -43,6 +43,9 @@ protected:
     // A file takes every byte as it is; there are no line settings to keep.
     void StartTranslatingLineEnds() {}
     void ExpectLineSettingsKept() {}
+    // A file cannot be taken away while it is held.
+    static bool CanLoseDevice() { return false; }
+    void LoseDevice() {}
     int RunAndClose() {
         ui.SysCommand(SC_CLOSE);
         return Run();

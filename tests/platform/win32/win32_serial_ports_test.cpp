@@ -82,6 +82,43 @@ TEST(Win32SerialPorts, EveryByteArrivesAsWrittenWithoutTranslation) {
     EXPECT_EQ(device.ReadAvailable(), std::string("ATZ\r\r\nATDT0123-45,#*\r\r\n\0\n\x1a\xff", 27));
 }
 
+TEST(Win32SerialPorts, RepliesAreReadAsTheyArriveAndFailuresSayWhy) {
+    // A two-way pipe stands in for a modem that answers.
+    const std::wstring path = L"\\\\.\\pipe\\vantrel-serial-replies";
+    HANDLE modem = CreateNamedPipeW(path.c_str(), PIPE_ACCESS_DUPLEX,
+                                    PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096,
+                                    0, nullptr);
+    ASSERT_NE(modem, INVALID_HANDLE_VALUE);
+    Win32SerialPorts ports([](std::string_view) { return std::string("\\\\.\\pipe\\vantrel-serial-replies"); });
+    auto line = ports.Open("COM1");
+    ASSERT_TRUE(line);
+    std::string said;
+    EXPECT_TRUE(line->Read(said, 100));
+    EXPECT_EQ(said, "");
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(modem, "\r\nBUSY\r\n", 8, &written, nullptr));
+    EXPECT_TRUE(line->Read(said, 100));
+    EXPECT_EQ(said, "\r\nBUSY\r\n");
+
+    // The one instance is taken: a second open is refused as busy.
+    EXPECT_EQ(ports.Open("COM2"), nullptr);
+    EXPECT_EQ(ports.LastFailure().device, "\\\\.\\pipe\\vantrel-serial-replies");
+    EXPECT_EQ(ports.LastFailure().reason, "busy, held by another program");
+
+    // The modem's end goes: the line says so.
+    DisconnectNamedPipe(modem);
+    CloseHandle(modem);
+    EXPECT_FALSE(line->Read(said, 100));
+
+    Win32SerialPorts missing([](std::string_view) { return std::string("C:\\no\\such\\device"); });
+    EXPECT_EQ(missing.Open("COM1"), nullptr);
+    EXPECT_EQ(missing.LastFailure().reason, "does not exist");
+    Win32SerialPorts folder([](std::string_view) { return std::string("C:\\windows"); });
+    EXPECT_EQ(folder.Open("COM1"), nullptr);
+    EXPECT_EQ(folder.LastFailure().reason, "not a serial device");
+    EXPECT_EQ(SerialOpenReason(ERROR_ACCESS_DENIED), "busy, held by another program, or not yours to use");
+}
+
 TEST(Win32SerialPorts, AStalledDeviceFailsTheWriteInsteadOfHoldingIt) {
     // Nobody reads, and the pipe holds little: the write cannot finish.
     PipeDevice device(L"vantrel-serial-stall", 64);
