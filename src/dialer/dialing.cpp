@@ -31,7 +31,8 @@ void CDialerDlg::OnDial() {
     } else if (m_nOutputDevice == 1 && m_bDialing == 0) {
         m_bDialing = 1;
         OnTimer(TIMER_DIAL);
-    } else if (m_nOutputDevice == 1 && !m_strHaltMessage.empty()) {
+    } else if (m_nOutputDevice == 1 && m_bTimerSet == 0 && m_nModemPhase == 0 &&
+               !m_strHaltMessage.empty()) {
         // Halted at its first step: say so again rather than seem dead.
         MessageBox(m_strHaltMessage + "\n" + kHaltedLine);
     }
