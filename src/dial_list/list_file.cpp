@@ -75,29 +75,38 @@ void SetEntry(char* entry, std::string_view text) {
 ListReadResult ParseListFile(std::string_view bytes, DialList& list) {
     LineReader reader(bytes);
     LineReader::Line line;
-    if (!reader.Next(line)) return {ListReadStatus::Empty, 0};
+    if (!reader.Next(line)) return {ListReadStatus::Empty, 0, 0, {}};
 
-    int count = 0;
+    ListReadResult result{ListReadStatus::Loaded, 0, 0, {}};
+    auto refuse = [&result](int i, std::string_view chars) {
+        if (result.refusedCount++ < kRefusedKept) result.refused.push_back({i, std::string(chars)});
+    };
     for (int i = 0; i < kListEntries; ++i) {
         if (!reader.Next(line)) break;  // separator
         if (!reader.Next(line)) break;  // a file may end after a separator
         if (!line.chars.empty() && line.chars[0] == '\0') {
             list[i][0] = '\0';
-            count = i + 1;
+            refuse(i, line.chars);
+            result.entriesRead = i + 1;
             break;
         }
         std::string_view text;
-        SetEntry(list[i], AcceptEntry(line, text) ? text : std::string_view());
-        count = i + 1;
+        if (AcceptEntry(line, text)) {
+            SetEntry(list[i], text);
+        } else {
+            SetEntry(list[i], {});
+            refuse(i, line.chars);
+        }
+        result.entriesRead = i + 1;
     }
-    return {ListReadStatus::Loaded, count};
+    return result;
 }
 
 ListReadResult ReadListFile(const std::string& path, DialList& list) {
     // No parse looks past kMaxListFileBytes, which also bounds endless devices.
     std::string bytes;
     if (fsys::ReadFile(path, bytes, kMaxListFileBytes, false) != fsys::ReadStatus::Ok) {
-        return {ListReadStatus::CannotOpen, 0};
+        return {ListReadStatus::CannotOpen, 0, 0, {}};
     }
     return ParseListFile(bytes, list);
 }

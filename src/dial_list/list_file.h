@@ -21,6 +21,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr int kListEntries = 100;
 constexpr int kEntryBytes = 256;  // 255 characters + NUL
@@ -29,9 +30,20 @@ using DialList = char[kListEntries][kEntryBytes];
 
 enum class ListReadStatus { Loaded, CannotOpen, Empty };
 
+// An entry line that was not taken because of what it holds.
+struct RefusedEntry {
+    int index;         // the entry it would have filled
+    std::string line;  // as read, without its line end
+};
+
+// How many refused lines are kept for telling the user; the rest are counted.
+constexpr int kRefusedKept = 5;
+
 struct ListReadResult {
     ListReadStatus status;
     int entriesRead;  // entries 0..entriesRead-1 were replaced
+    int refusedCount = 0;  // non-empty entry lines that became empty entries
+    std::vector<RefusedEntry> refused;  // the first kRefusedKept of them
 };
 
 // Upper bound of the bytes a parse can consume: 201 reads of 255 characters

@@ -17,6 +17,7 @@ CDialerDlg::CDialerDlg(CDialog* pParent)
     std::memset(m_szDial, 0, sizeof m_szDial);
     m_nDialLen = 0;
     std::memset(m_szList, 0, sizeof m_szList);
+    std::memset(m_szListKept, 0, sizeof m_szListKept);
     std::memset(m_szModemDial, 0, sizeof m_szModemDial);
     std::memset(m_szModemInit, 0, sizeof m_szModemInit);
     m_nDialPos = m_nPlayWait = m_nCharWait = m_nMinusWait = 0;
@@ -36,8 +37,8 @@ void CDialerDlg::DoDataExchange(CDataExchange* pDX) {
         DDV_MaxChars(pDX, m_strRow[k], kDialChars);
     }
     DDX_Radio(pDX, IDC_ROW_SELECT_0, m_nTransSelect);
+    // The File field is read-only: a path of any length must never stop the exchange.
     DDX_Text(pDX, IDC_FILE_NAME, m_strFileName);
-    DDV_MaxChars(pDX, m_strFileName, kDialChars);
     DDX_Radio(pDX, IDC_SPEAKER, m_nOutputDevice);
     for (int k = 0; k < kVisibleRows; ++k) DDX_Text(pDX, IDC_ROW_NO_0 + k, m_strRowNo[k]);
 }
@@ -108,6 +109,7 @@ bool CDialerDlg::OnInitDialog() {
     m_ctlSlider.SetPageSize(kVisibleRows);
 
     LoadProfile();
+    KeepListState();
     // A number from the command line, or one that arrived during the profile's
     // messages, replaces the stored last dial string.
     m_bTakesNumbers = true;
@@ -125,6 +127,7 @@ bool CDialerDlg::CloseGateOpen(int ownButton) const {
 
 void CDialerDlg::OnOK() {
     if (!CloseGateOpen(IDOK)) return;
+    if (!ConfirmListBeforeClose()) return;
     UpdateData(true);
     SaveDialState(true);
     CDialog::OnOK();
@@ -132,6 +135,7 @@ void CDialerDlg::OnOK() {
 
 void CDialerDlg::OnCancel() {
     if (!CloseGateOpen(IDCANCEL)) return;
+    if (!ConfirmListBeforeClose()) return;
     UpdateData(true);
     SaveDialState(true);
     CDialog::OnCancel();

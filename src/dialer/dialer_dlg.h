@@ -129,6 +129,10 @@ public:
     void LoadListFile(std::string path, int bPrevious);
     void OnListLoad();
     void OnListSave();
+    // Runs the save dialog and saves the list; false when cancelled or failed.
+    bool SaveListAs();
+    // Takes the list as it is now for the one last loaded or saved.
+    void KeepListState();
 
     // Settings.
     void OnOption();
@@ -163,6 +167,14 @@ private:
     void PutNumber(const DialRequest& request);
     void ModemStep();
     void ModemStop();
+    // Puts the dial string back in the field when a dial no longer runs the modem exchange.
+    void LeaveModemExchange();
+    // Makes path the current list file, remembered in the profile when it can be.
+    void SetListFile(const std::string& path);
+    // Whether closing now would lose changes to the list made since then.
+    bool ListChangesWouldBeLost() const;
+    // Asks before such a close; false when the window is to stay open.
+    bool ConfirmListBeforeClose();
     // The modem's held line, opened now when there is none; on failure the
     // open-error box has been shown, its text is kept for a halted dial, and
     // the result is nullptr.
@@ -194,6 +206,8 @@ private:
     // Numbers from outside wait here until the profile has been read.
     bool m_bTakesNumbers = false;
     std::optional<DialRequest> m_pendingNumber;
+
+    char m_szListKept[kListSize][kDialChars + 1];
 
     DECLARE_MESSAGE_MAP()
 };

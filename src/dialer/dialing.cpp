@@ -42,6 +42,7 @@ void CDialerDlg::OnTimer(UINT nIDEvent) {
     if (nIDEvent == TIMER_MODEM_LINE) return PollModemLine();
     if (nIDEvent == TIMER_HANGUP) return HangUpStep();
     UpdateData(true);
+    if (m_nOutputDevice != 1) LeaveModemExchange();
     if (m_nOutputDevice == 1) {
         ModemStep();
         CDialog::OnTimer(nIDEvent);
@@ -91,7 +92,20 @@ void CDialerDlg::OnStop() {
         m_bDialing = 0;
         m_bTimerSet = 0;
     }
-    if (m_nOutputDevice == 1) ModemStop();
+    if (m_nOutputDevice == 1)
+        ModemStop();
+    else
+        LeaveModemExchange();
+}
+
+void CDialerDlg::LeaveModemExchange() {
+    // Speaker chosen while the modem wait runs: the status text must not stay,
+    // and the next modem dial must start again with the initialisation line.
+    if (m_nModemPhase == 0) return;
+    m_nModemPhase = 0;
+    EndModemExchange();
+    m_strDial = m_szDial;
+    UpdateData(false);
 }
 
 void CDialerDlg::OnSpeaker() { UpdateData(true); }

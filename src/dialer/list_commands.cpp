@@ -13,6 +13,46 @@ constexpr const char* kListDefExt = "*.vtl";
 constexpr UINT kListDialogFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
 
 bool IsRow(int s) { return s >= 0 && s < kVisibleRows; }
+
+constexpr const char* kPathNotKept =
+    "The list file's path holds a line break, which the settings file cannot keep. "
+    "The list file is in use now, but Vantrel will not open it by itself at the next start.";
+constexpr const char* kUnsavedListQuestion =
+    "The dial list has changed since it was last loaded or saved, and closing now would lose "
+    "the changes.\n\nSave the list to a file before closing?";
+
+// The settings file keeps one line per value.
+bool ProfileCanHold(const std::string& path) {
+    return path.find_first_of("\r\n") == std::string::npos;
+}
+
+// A refused line as the user can read it in a message: control bytes shown as
+// '?', a long line cut.
+std::string Printable(const std::string& line) {
+    constexpr size_t kShown = 40;
+    std::string out;
+    for (size_t i = 0; i < line.size() && i < kShown; ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+    }
+    if (line.size() > kShown) out += "...";
+    return out;
+}
+
+std::string RefusedEntriesMessage(const ListReadResult& result) {
+    const int n = result.refusedCount;
+    std::string text = std::to_string(n) + (n == 1 ? " entry" : " entries") +
+                       " of the list file could not be loaded, because " +
+                       (n == 1 ? "it holds" : "they hold") +
+                       " characters other than 0-9, A-D, *, #, - and the comma:\n";
+    for (const RefusedEntry& e : result.refused)
+        text += "\n  entry " + std::to_string(e.index + 1) + ": " + Printable(e.line);
+    if (n > static_cast<int>(result.refused.size()))
+        text += "\n  and " + std::to_string(n - static_cast<int>(result.refused.size())) + " more";
+    text += "\n\nThey are empty in the list now. Saving the list over this file would "
+            "replace them with empty lines.";
+    return text;
+}
 }  // namespace
 
 void CDialerDlg::RefreshListView() {
@@ -59,7 +99,8 @@ void CDialerDlg::OnListDelete() {
     if (!IsRow(s)) return;
     char question[128];
     std::snprintf(question, sizeof question, "ﾘｽﾄの %d 番目を消去しますか?", p + s + 1);
-    if (MessageBox(question, "List Delete", MB_YESNO | MB_ICONEXCLAMATION) == IDNO) return;
+    // Only Yes empties the entry: a box closed any other way answers No.
+    if (MessageBox(question, "List Delete", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
     m_szList[p + s][0] = '\0';
     for (int r = 0; r < kVisibleRows; ++r) m_strRow[r] = m_szList[p + r];
     UpdateData(false);
@@ -76,12 +117,14 @@ void CDialerDlg::LoadListFile(std::string path, int bPrevious) {
         MessageBox("ﾃﾞｰﾀﾌｧｲﾙが空です.", nullptr, MB_OK);
         return;
     }
-    AfxGetApp()->WriteProfileString(profile_keys::kDialSection, profile_keys::kLoadFile, path);
-    m_strFileName = path;
-    m_strLoadPath = path;
+    SetListFile(path);
+    KeepListState();
     m_ctlSlider.SetPos(0);
     RefreshListView();
     UpdateData(false);
+    if (!ProfileCanHold(path)) MessageBox(kPathNotKept, nullptr, MB_OK | MB_ICONEXCLAMATION);
+    if (result.refusedCount > 0)
+        MessageBox(RefusedEntriesMessage(result), nullptr, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CDialerDlg::OnListLoad() {
@@ -90,9 +133,11 @@ void CDialerDlg::OnListLoad() {
     LoadListFile(dialog.GetPathName(), 0);
 }
 
-void CDialerDlg::OnListSave() {
+void CDialerDlg::OnListSave() { SaveListAs(); }
+
+bool CDialerDlg::SaveListAs() {
     CFileDialog dialog(false, kListDefExt, nullptr, kListDialogFlags, kListFilter, this);
-    if (dialog.DoModal() != IDOK) return;
+    if (dialog.DoModal() != IDOK) return false;
     const std::string path = dialog.GetPathName();
     UpdateData(true);
     // The file is replaced only when every byte has been written, so a failed
@@ -109,10 +154,48 @@ void CDialerDlg::OnListSave() {
         } else {
             MessageBox("ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです.", nullptr, MB_OK);
         }
-        return;
+        return false;
     }
-    AfxGetApp()->WriteProfileString(profile_keys::kDialSection, profile_keys::kLoadFile, path);
-    m_strFileName = path;
-    m_strLoadPath = path;
+    SetListFile(path);
+    KeepListState();
     UpdateData(false);
+    if (!ProfileCanHold(path)) MessageBox(kPathNotKept, nullptr, MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
+void CDialerDlg::SetListFile(const std::string& path) {
+    m_strFileName = path;
+    // A path the settings file would change must not be remembered at all:
+    // the next start would open another file, or none, under its name.
+    m_strLoadPath = ProfileCanHold(path) ? path : std::string();
+    AfxGetApp()->WriteProfileString(profile_keys::kDialSection, profile_keys::kLoadFile,
+                                    m_strLoadPath);
+}
+
+void CDialerDlg::KeepListState() { std::memcpy(m_szListKept, m_szList, sizeof m_szList); }
+
+bool CDialerDlg::ListChangesWouldBeLost() const {
+    bool changed = false;
+    for (int i = 0; i < kListSize && !changed; ++i)
+        changed = std::strcmp(m_szList[i], m_szListKept[i]) != 0;
+    if (!changed) return false;
+    // With a list file the next start reads that file again.
+    if (!m_strLoadPath.empty()) return true;
+    // Without one it has the five rows on view as entries 1 to 5, and nothing else.
+    const int p = m_ctlSlider.GetPos();
+    for (int i = 0; i < kListSize; ++i) {
+        const char* next = i < kVisibleRows ? m_szList[p + i] : "";
+        if (std::strcmp(m_szList[i], next) != 0) return true;
+    }
+    return false;
+}
+
+bool CDialerDlg::ConfirmListBeforeClose() {
+    if (!ListChangesWouldBeLost()) return true;
+    const int answer = MessageBox(kUnsavedListQuestion, nullptr, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    if (answer == IDNO) return true;
+    if (answer == IDYES && SaveListAs()) return true;
+    // The window goes on as before the close was asked for: Esc is ignored again.
+    m_bSysClose = 0;
+    return false;
 }

@@ -14,6 +14,7 @@ constexpr int IDNO = 7;
 
 // Message box styles.
 constexpr UINT MB_OK = 0x0;
+constexpr UINT MB_YESNOCANCEL = 0x3;
 constexpr UINT MB_YESNO = 0x4;
 constexpr UINT MB_TYPEMASK = 0xF;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;

@@ -58,7 +58,8 @@ TEST_F(ListTest, DeleteAsksAboutTheEntryShownAndEmptiesOnlyIt) {
         EXPECT_EQ(Text(IDC_ROW_0 + 1), "");
         EXPECT_EQ(Text(IDC_ROW_0 + 2), "1012");
     });
-    Close();
+    ui.SysCommand(SC_CLOSE).Answer(IDNO);  // the deletion would not survive: asked first
+    Run();
 }
 
 TEST_F(ListTest, CopyIntoTheListAtTheBottomWritesEntry100) {
@@ -153,7 +154,12 @@ TEST_F(ListTest, LoadingSmallAndOddFiles) {
         EXPECT_STREQ(Dlg().m_szList[1], "");
         EXPECT_STREQ(Dlg().m_szList[2], "12");
         EXPECT_STREQ(Dlg().m_szList[3], "1003");
+        ASSERT_EQ(ui.MessageBoxes().size(), 1u);
+        EXPECT_EQ(ui.MessageBoxes().back().text.substr(0, 54),
+                  "1 entry of the list file could not be loaded, because ");
+        EXPECT_NE(ui.MessageBoxes().back().text.find("entry 2: 12 34\n"), std::string::npos);
     });
+    ui.Answer(IDOK);
     ui.Click(IDC_LIST_LOAD).PickFile(empty).Then([&] {
         EXPECT_EQ(ui.MessageBoxes().back().text, "ﾃﾞｰﾀﾌｧｲﾙが空です.");
         EXPECT_EQ(ui.MessageBoxes().back().caption, "vantrel");

@@ -102,7 +102,7 @@ TEST_F(ProfileTest, ClosingAfterScrollingStoresTheRowsOnView) {
         for (int i = 0; i < 100; ++i) std::snprintf(Dlg().m_szList[i], 256, "%d", i + 1);
     });
     ui.Scroll(SB_THUMBPOSITION, 10);
-    ui.Click(IDOK);
+    ui.Click(IDOK).Answer(IDNO);  // closing as before, having been asked
     RunProgram();
     fw::ProfileStore store = Store();
     for (int n = 0; n < 5; ++n)

@@ -209,4 +209,41 @@ TEST_F(SpeakerDialTest, SwitchingToModemMidDialContinuesAsAModemDial) {
     EXPECT_EQ(Timeline(), "1@0 ");
 }
 
+TEST_F(SpeakerDialTest, SpeakerChosenDuringTheModemWaitLeavesTheModemExchange) {
+    RecordingSerial serial;
+    app.AttachPlatform(&ui, &ui, &serial);
+    Settings("12", 10);
+    ui.Click(IDC_MODEM).Click(IDC_DIAL).Click(IDC_SPEAKER).Wait(3500).Then([&] {
+        EXPECT_EQ(Heard(), "12");
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "12");
+        EXPECT_EQ(Dlg().m_nModemPhase, 0);
+    });
+    // The next modem dial starts again with the initialisation line; Stop on
+    // the speaker during its wait leaves the exchange as well.
+    ui.Click(IDC_MODEM).Click(IDC_DIAL).Click(IDC_SPEAKER).Click(IDC_STOP).Then([&] {
+        ASSERT_EQ(serial.writes.size(), 2u);
+        EXPECT_EQ(serial.writes[1].bytes, "ATZ\r\r\n");
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "12");
+        EXPECT_EQ(Dlg().m_nModemPhase, 0);
+    });
+    RunAndClose();
+}
+
+TEST_F(SpeakerDialTest, TheModemStatusTextIsNeverCopiedIntoTheListNorStored) {
+    RecordingSerial serial;
+    app.AttachPlatform(&ui, &ui, &serial);
+    Settings("0123", 10);
+    ui.Click(IDC_MODEM).Click(IDC_DIAL).Click(IDC_DIAL_COPY).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem initializing...");
+        EXPECT_STREQ(Dlg().m_szList[0], "0123");
+        EXPECT_EQ(Text(IDC_ROW_0), "0123");
+    });
+    RunAndClose();  // during the wait
+    for (const std::string& w : app.writes)
+        if (w.rfind("Dial/LastDial=", 0) == 0) {
+            EXPECT_EQ(w, "Dial/LastDial=0123");
+        }
+    EXPECT_EQ(fw::ProfileStore(ProfilePath()).GetString("Dial", "LastDial", ""), "0123");
+}
+
 }  // namespace

@@ -11,6 +11,7 @@ class ListTest : public DialerTest {
 protected:
     void FillList() {
         for (int i = 0; i < 100; ++i) std::snprintf(Dlg().m_szList[i], 256, "%d", 1000 + i);
+        Dlg().KeepListState();  // as if loaded from a file
     }
     std::string EmptyListFile() const {
         std::string s = "\r\n";

@@ -276,7 +276,8 @@ int HeadlessSystem::MessageBox(port::Window*, std::string_view text, std::string
         if (!Step(frame)) {
             Problem("script ran out while a message box was open: " + std::string(text));
             frame.done = true;
-            frame.result = (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+            const UINT type = style & MB_TYPEMASK;
+            frame.result = type == MB_YESNO ? IDNO : type == MB_YESNOCANCEL ? IDCANCEL : IDOK;
         }
     }
     frames_.pop_back();
@@ -389,8 +390,14 @@ void HeadlessSystem::Apply(Frame& frame, Action& a) {
         case FrameKind::Dialog: ApplyToDialog(*frame.window, a); return;
         case FrameKind::Box:
             if (a.kind == K::Answer) {
-                bool yesNo = (frame.style & MB_TYPEMASK) == MB_YESNO;
-                bool valid = yesNo ? (a.value == IDYES || a.value == IDNO) : a.value == IDOK;
+                const UINT type = frame.style & MB_TYPEMASK;
+                // A Yes/No box closed by Esc or its close box may come back as
+                // Cancel on some platforms; the program must take that as No.
+                bool valid = type == MB_YESNO         ? (a.value == IDYES || a.value == IDNO ||
+                                                         a.value == IDCANCEL)
+                             : type == MB_YESNOCANCEL ? (a.value == IDYES || a.value == IDNO ||
+                                                         a.value == IDCANCEL)
+                                                      : a.value == IDOK;
                 if (!valid) Problem("answer " + std::to_string(a.value) + " is not a button of the box");
                 frame.result = a.value;
                 frame.done = true;

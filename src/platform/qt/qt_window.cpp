@@ -23,6 +23,7 @@
 
 #include <algorithm>
 
+#include "framework/byte_text.h"
 #include "platform/qt/qt_window_system.h"
 
 namespace platform {
@@ -40,18 +41,29 @@ constexpr UINT kMinTimerMs = 10;
 
 QString FromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
+// A control's text carries the program's bytes exactly (see byte_text.h).
+QString FromBytes(std::string_view bytes) {
+    const std::u16string u = fw::BytesToUtf16(bytes);
+    return QString::fromUtf16(u.data(), qsizetype(u.size()));
+}
+
+std::string ToBytes(const QString& text) {
+    return fw::Utf16ToBytes(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                size_t(text.size())));
+}
+
 // Rounds half away from zero, as the platform's MulDiv does.
 int MulDiv(int a, int b, int c) {
     const long long p = static_cast<long long>(a) * b;
     return p >= 0 ? int((p + c / 2) / c) : -int((-p + c / 2) / c);
 }
 
-// Refuses edits that would make the text longer than a number of UTF-8 bytes.
+// Refuses edits that would make the text longer than a number of bytes.
 class ByteLimitValidator : public QValidator {
 public:
     ByteLimitValidator(int bytes, QObject* parent) : QValidator(parent), bytes_(bytes) {}
     State validate(QString& input, int&) const override {
-        return input.toUtf8().size() > bytes_ ? Invalid : Acceptable;
+        return ToBytes(input).size() > size_t(bytes_) ? Invalid : Acceptable;
     }
 
 private:
@@ -295,7 +307,7 @@ void QtWindow::BuildControls(const res::DialogTemplate& tmpl, DialogBaseUnits un
     QButtonGroup* group = nullptr;
     for (size_t i = 0; i < tmpl.controls.size(); ++i) {
         const res::ControlTemplate& c = tmpl.controls[i];
-        controls_.push_back({c.id, c.kind, c.style, nullptr});
+        controls_.push_back({c.id, c.kind, c.style, nullptr, nullptr, SB_THUMBTRACK, false, 0, false, {}, {}});
         QWidget* w = MakeControl(c, i, group);
         controls_[i].widget = w;
         w->setProperty("ctrlId", c.id);
@@ -564,6 +576,15 @@ bool QtWindow::HandleDialogKey(QObject* watched, QKeyEvent* key) {
         events_.OnCommandEvent(IDCANCEL, BN_CLICKED);
         return true;
     }
+    if ((key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) && mods == Qt::NoModifier) {
+        // The platform's trackbar takes Right as Down and Left as Up whatever
+        // its orientation; Qt's inverted controls would swap the pair.
+        if (auto* slider = qobject_cast<QSlider*>(watched); slider && slider->invertedControls()) {
+            slider->triggerAction(key->key() == Qt::Key_Right ? QAbstractSlider::SliderSingleStepAdd
+                                                              : QAbstractSlider::SliderSingleStepSub);
+            return true;
+        }
+    }
     if (IsEnter(key)) {
         // A focused push button takes Enter for itself; anywhere else it means OK.
         auto* button = qobject_cast<QPushButton*>(watched);
@@ -618,24 +639,35 @@ std::string QtWindow::Text(int id) const {
         text = group->title();
     else if (auto* label = qobject_cast<QLabel*>(e->widget))
         text = label->text();
-    return text.toStdString();
+    // Untouched since the program set it: exactly the bytes it set, whatever
+    // the toolkit made of them on the way.
+    if (e->textSet && text == e->shownText) return e->setBytes;
+    return ToBytes(text);
 }
 
 void QtWindow::SetText(int id, std::string_view text) {
     ControlEntry* e = Entry(id);
     if (!e) return;
     QuietScope quiet(quiet_);
-    const QString t = FromUtf8(text);
+    const QString t = FromBytes(text);
     if (auto* edit = qobject_cast<QLineEdit*>(e->widget)) {
         edit->setText(t);
         edit->setCursorPosition(0);
+        e->shownText = edit->text();
     } else if (auto* button = qobject_cast<QAbstractButton*>(e->widget)) {
         button->setText(t);
+        e->shownText = button->text();
     } else if (auto* group = qobject_cast<QGroupBox*>(e->widget)) {
         group->setTitle(t);
+        e->shownText = group->title();
     } else if (auto* label = qobject_cast<QLabel*>(e->widget); label && e->kind == res::ControlKind::Static) {
         label->setText(t);
+        e->shownText = label->text();
+    } else {
+        return;
     }
+    e->setBytes = std::string(text);
+    e->textSet = true;
 }
 
 bool QtWindow::Checked(int id) const {

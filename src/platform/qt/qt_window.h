@@ -113,6 +113,10 @@ private:
         UINT pendingScrollCode = SB_THUMBTRACK;
         bool scrollActionPending = false;
         int lastValue = 0;
+        // The bytes the program last set and what the widget then showed.
+        bool textSet = false;
+        std::string setBytes;
+        QString shownText;
     };
     struct MenuItem {
         bool separator;

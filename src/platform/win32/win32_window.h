@@ -7,6 +7,7 @@
 #include <windows.h>
 #undef MessageBox
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -67,6 +68,11 @@ private:
     // program before the dialog manager; true when the program took the key.
     bool OfferKeyToProgram(const MSG& msg);
 
+    struct TextSet {
+        std::string bytes;   // as the program gave them
+        std::wstring shown;  // as the control then held them
+    };
+
     HINSTANCE module_;
     port::WindowEvents& events_;
     HWND hwnd_ = nullptr;
@@ -78,6 +84,7 @@ private:
     bool ended_ = false;
     bool shownOnce_ = false;
     int result_ = 0;
+    std::map<int, TextSet> setTexts_;
 };
 
 }  // namespace platform

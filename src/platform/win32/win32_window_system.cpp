@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/byte_text.h"
 #include "platform/win32/win32_dialog_font.h"
 #include "platform/win32/win32_dialog_template.h"
 #include "platform/win32/win32_menu_item.h"
@@ -319,11 +320,19 @@ std::string Win32Window::Text(int id) const {
     std::wstring text(size_t(length) + 1, L'\0');
     const int got = GetWindowTextW(item, text.data(), length + 1);
     text.resize(size_t(got > 0 ? got : 0));
-    return Narrow(text);
+    // Untouched since the program set it: exactly the bytes it set.
+    const auto set = setTexts_.find(id);
+    if (set != setTexts_.end() && set->second.shown == text) return set->second.bytes;
+    return fw::Utf16ToBytes(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 void Win32Window::SetText(int id, std::string_view text) {
-    if (const HWND item = Item(id)) SetWindowTextW(item, Widen(text).c_str());
+    const HWND item = Item(id);
+    if (!item) return;
+    const std::u16string u = fw::BytesToUtf16(text);
+    const std::wstring shown(u.begin(), u.end());
+    SetWindowTextW(item, shown.c_str());
+    setTexts_[id] = {std::string(text), shown};
 }
 
 bool Win32Window::Checked(int id) const {
