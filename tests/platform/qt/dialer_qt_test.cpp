@@ -297,7 +297,7 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
 
     std::string firstSave, fieldAfterSave, roundTrip, fieldAfterLoad, fieldAfterSecondSave;
     std::vector<std::string> rows, rowNumbers;
-    std::string dialAfterCopy, deleteQuestion;
+    std::string dialAfterCopy, deleteQuestion, refusedNote;
     const int result = Run([&](platform::QtWindow& w) {
         EXPECT_EQ(w.Text(1027), "999");
         pick("first", QFileDialog::AcceptSave, w.Dialog());
@@ -306,6 +306,11 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
         fieldAfterSave = w.Text(1065);
 
         pick("hand.vtl", QFileDialog::AcceptOpen, w.Dialog());
+        WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
+            auto* box = static_cast<QMessageBox*>(found);
+            refusedNote = box->text().toStdString();
+            box->button(QMessageBox::Ok)->click();
+        });
         ClickControl(w.Control(1060));
         for (int id = 1026; id <= 1030; ++id) rows.push_back(w.Text(id));
         fieldAfterLoad = w.Text(1065);
@@ -343,6 +348,7 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
     // empty and a last line without its line end loses its last character.
     EXPECT_EQ(rows, (std::vector<std::string>{"03-1234-5678", "", "12", "777", "", ""}));
     EXPECT_EQ(fieldAfterLoad, Path("hand.vtl").toStdString());
+    EXPECT_NE(refusedNote.find("\n  entry 2: 12 34\n"), std::string::npos) << refusedNote;
     EXPECT_EQ(rowNumbers, (std::vector<std::string>{"6-10", "1-5"}));
     EXPECT_EQ(dialAfterCopy, "03-1234-5678");
     EXPECT_EQ(deleteQuestion, "ﾘｽﾄの 1 番目を消去しますか?|List Delete");
@@ -551,6 +557,40 @@ TEST_F(QtDialerTest, OptionsOverTheDialerRefuseOutOfRangeValuesAndStoreOnEnter) 
     EXPECT_EQ(seen, (std::vector<std::string>{"10", "0 から 1000 までの整数を入力してください.", "ctrl1022:1001",
                                               "250", "250", "250"}));
     EXPECT_NE(ReadBytes(Path("vantrel.ini")).find("PlayWait=250"), std::string::npos);
+}
+
+TEST_F(QtDialerTest, LegacyBytesInTheProfileComeBackUnchangedThroughOptionsAndExit) {
+    const std::string legacy(100, '\xB1');
+    WriteBytes(Path("vantrel.ini"), "[Dial]\nDialList0=" + legacy +
+                                        "\n[Modem]\nModemInitChar=AT\xB1Z\nModemDialChar=ATD\x82\xA0\n");
+    const int result = Run([&](platform::QtWindow& w) {
+        WhenShown([] { return TopLevelTitled("Vantrel Option"); }, [](QWidget* opt) {
+            auto* ok = opt->findChild<QAbstractButton*>("ctrl1");
+            ASSERT_NE(ok, nullptr);
+            ok->click();
+        });
+        ClickControl(w.Control(1024));
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    EXPECT_EQ(result, IDOK);  // 100 bytes are not 300: nothing is refused
+    const std::string after = ReadBytes(Path("vantrel.ini"));
+    EXPECT_NE(after.find("DialList0=" + legacy + "\n"), std::string::npos);
+    EXPECT_NE(after.find("ModemInitChar=AT\xB1Z\n"), std::string::npos);
+    EXPECT_NE(after.find("ModemDialChar=ATD\x82\xA0\n"), std::string::npos);
+}
+
+TEST_F(QtDialerTest, DeleteBoxClosedWithEscOrItsCloseBoxKeepsTheEntry) {
+    WriteBytes(Path("vantrel.ini"), "[Dial]\nDialList0=123\n");
+    const int result = Run([&](platform::QtWindow& w) {
+        WhenShown([] { return ActiveModal<QMessageBox>(); },
+                  [](QWidget* box) { SendKey(box, Qt::Key_Escape); });
+        ClickControl(w.Control(IDC_LIST_DELETE));
+        WhenShown([] { return ActiveModal<QMessageBox>(); }, [](QWidget* box) { box->close(); });
+        ClickControl(w.Control(IDC_LIST_DELETE));
+        EXPECT_STREQ(Dlg().m_szList[0], "123");
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    EXPECT_EQ(result, IDOK);
 }
 
 TEST_F(QtDialerTest, KeypadClicksPlayTheirClipsAndADialGoesOnUnderTheFileDialog) {

@@ -378,6 +378,51 @@ TEST_F(QtWindowTest, TimersKeepFiringUnderAMessageBoxAndCanBeKilled) {
     for (UINT id : events.timers) EXPECT_EQ(id, 1u);
 }
 
+TEST_F(QtWindowTest, YesNoBoxesClosedWithoutAButtonAnswerNo) {
+    Recorder events;
+    auto w = Make(res::IDD_DIALER, events);
+    Show(*w);
+    auto closeBox = [](bool withEsc) {
+        QTimer::singleShot(50, [withEsc] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            if (withEsc)
+                SendKey(box, Qt::Key_Escape);
+            else
+                box->close();
+        });
+    };
+    closeBox(true);
+    EXPECT_EQ(ws.MessageBox(w.get(), "Delete?", "List Delete", MB_YESNO | MB_ICONEXCLAMATION), IDNO);
+    closeBox(false);
+    EXPECT_EQ(ws.MessageBox(w.get(), "Delete?", "List Delete", MB_YESNO | MB_ICONEXCLAMATION), IDNO);
+    closeBox(true);
+    EXPECT_EQ(ws.MessageBox(w.get(), "Save?", "", MB_YESNOCANCEL | MB_ICONEXCLAMATION), IDCANCEL);
+}
+
+TEST_F(QtWindowTest, ControlsGiveBackExactlyTheBytesTheyWereGiven) {
+    Recorder events;
+    auto w = Make(res::IDD_OPTION, events);
+    Show(*w);
+    // A legacy code page row, and text mixing such bytes with real characters
+    // and with the UTF-8 form of the block that carries stray bytes.
+    const std::string legacy(100, '\xB1');
+    w->SetText(1076, legacy);
+    EXPECT_EQ(w->Text(1076), legacy);
+    const std::string mixed = "AT\x82\xA0ダイアル\xEE\xBE\x80\xFF";
+    w->SetText(1077, mixed);
+    EXPECT_EQ(w->Text(1077), mixed);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(w->Control(1077))->text().mid(4, 4), QString::fromUtf8("ダイアル"));
+
+    // Typing after such a byte keeps it, and the limit counts it as one byte.
+    w->LimitText(1076, 32);
+    w->SetText(1076, "AT\xB1");
+    w->SetFocus(1076);
+    SendKey(w->Control(1076), Qt::Key_End);
+    for (int i = 0; i < 40; ++i) SendKey(w->Control(1076), Qt::Key_Z, Qt::NoModifier, "Z");
+    EXPECT_EQ(w->Text(1076), "AT\xB1" + std::string(29, 'Z'));
+}
+
 TEST_F(QtWindowTest, RadioGroupsAreExclusiveSeparateAndClearable) {
     Recorder events;
     auto w = Make(res::IDD_DIALER, events);
@@ -516,11 +561,14 @@ TEST_F(QtWindowTest, SliderReportsUserChangesOnlyWithTopAtZero) {
     SendKey(Focus(*w), Qt::Key_Down);
     SendKey(Focus(*w), Qt::Key_PageDown);
     SendKey(Focus(*w), Qt::Key_Up);
+    SendKey(Focus(*w), Qt::Key_Right);  // Right goes down the list and Left up, as Down and Up
+    SendKey(Focus(*w), Qt::Key_Left);
     SendKey(Focus(*w), Qt::Key_End);
     using P = std::pair<UINT, int>;
     EXPECT_EQ(events.scrolls, (std::vector<P>{{SB_LINEDOWN, 1}, {SB_ENDSCROLL, 1}, {SB_PAGEDOWN, 6},
                                               {SB_ENDSCROLL, 6}, {SB_LINEUP, 5}, {SB_ENDSCROLL, 5},
-                                              {SB_BOTTOM, 95}, {SB_ENDSCROLL, 95}}));
+                                              {SB_LINEDOWN, 6}, {SB_ENDSCROLL, 6}, {SB_LINEUP, 5},
+                                              {SB_ENDSCROLL, 5}, {SB_BOTTOM, 95}, {SB_ENDSCROLL, 95}}));
     EXPECT_EQ(w->SliderPos(1091), 95);
 
     // A click low on the groove pages down: position 0 is at the top.

@@ -130,6 +130,17 @@ TEST(Win32Window, ControlsCarryUtf8TextChecksSliderAndLimits) {
     EXPECT_EQ(window->Text(1015), "");
     EXPECT_EQ(window->Text(4242), "");  // no such control
 
+    // Bytes that are not UTF-8 (a legacy code page row) come back as they went
+    // in, also around text the user changed.
+    const std::string legacy = std::string(100, '\xB1') + "\x82\xA0";
+    window->SetText(1026, legacy);
+    EXPECT_EQ(window->Text(1026), legacy);
+    window->SetText(1015, "AT\xB1");
+    wchar_t shown[8] = {};
+    GetDlgItemTextW(dlg, 1015, shown, 8);
+    SetDlgItemTextW(dlg, 1015, (std::wstring(shown) + L"Z").c_str());
+    EXPECT_EQ(window->Text(1015), "AT\xB1Z");
+
     // One button at a time, as the check message does: the group is the program's.
     window->SetChecked(1051, true);
     window->SetChecked(1053, true);
