@@ -32,21 +32,6 @@ TEST_F(ListTest, ALongListPathIsLoadedRememberedAndNeverBlocksTheWindow) {
     EXPECT_EQ(fw::ProfileStore(ProfilePath()).GetString("Dial", "LoadFile", ""), path);
 }
 
-TEST_F(ListTest, APathWithALineBreakIsUsedButNeverRememberedAsAnotherPath) {
-    const std::string path = dir / "two\nlines.vtl";
-    ui.Click(IDC_LIST_SAVE).PickFile(path).Then([&] {
-        ASSERT_EQ(ui.MessageBoxes().size(), 1u);
-        EXPECT_NE(ui.MessageBoxes().back().text.find("line break"), std::string::npos);
-        EXPECT_EQ(Text(IDC_FILE_NAME), path);
-        EXPECT_EQ(fw::ProfileStore(ProfilePath()).GetString("Dial", "LoadFile", "?"), "");
-    });
-    ui.Answer(IDOK);
-    Close();
-    EXPECT_EQ(ReadFileBytes(path), EmptyListFile());
-    EXPECT_EQ(fw::ProfileStore(ProfilePath()).GetString("Dial", "LoadFile", "?"), "");
-    EXPECT_EQ(ui.MessageBoxes().size(), 1u);
-}
-
 TEST_F(ListTest, DeleteEmptiesTheEntryOnlyOnYes) {
     ui.Then([&] { FillList(); });
     // A box closed without a button may come back as Cancel: that is No.

@@ -49,4 +49,20 @@ TEST_F(ListTest, SaveUnderAFileSizeLimitFailsWithoutHarm) {
     EXPECT_EQ(ReadFileBytes(path), "\r\n\r\n42\r\n");
 }
 
+// Line breaks are legal in names here, not on Windows.
+TEST_F(ListTest, APathWithALineBreakIsUsedButNeverRememberedAsAnotherPath) {
+    const std::string path = dir / "two\nlines.vtl";
+    ui.Click(IDC_LIST_SAVE).PickFile(path).Then([&] {
+        ASSERT_EQ(ui.MessageBoxes().size(), 1u);
+        EXPECT_NE(ui.MessageBoxes().back().text.find("line break"), std::string::npos);
+        EXPECT_EQ(Text(IDC_FILE_NAME), path);
+        EXPECT_EQ(fw::ProfileStore(ProfilePath()).GetString("Dial", "LoadFile", "?"), "");
+    });
+    ui.Answer(IDOK);
+    Close();
+    EXPECT_EQ(ReadFileBytes(path), EmptyListFile());
+    EXPECT_EQ(fw::ProfileStore(ProfilePath()).GetString("Dial", "LoadFile", "?"), "");
+    EXPECT_EQ(ui.MessageBoxes().size(), 1u);
+}
+
 }  // namespace
