@@ -38,6 +38,7 @@ COUNT=$(xdotool search --onlyvisible --name '^Vantrel$' | wc -l)
 xdotool windowfocus --sync "$WID" 2>/dev/null || true
 keys alt+F4
 for _ in $(seq 50); do kill -0 $PROGRAM_PID 2>/dev/null || break; sleep 0.2; done
+kill -0 $PROGRAM_PID 2>/dev/null && fail "the program did not close"
 wait $PROGRAM_PID || fail "the first copy exited with status $?"
 grep -qx 'LastDial=01015550109999' "$XDG_CONFIG_HOME/vantrel.ini" ||
   fail "the number did not reach the first window: $(cat "$XDG_CONFIG_HOME/vantrel.ini")"

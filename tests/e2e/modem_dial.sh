@@ -41,9 +41,10 @@ keys $(printf 'Tab %.0s' $(seq 20)) space
 for _ in $(seq 100); do kill -0 $MODEM_PID 2>/dev/null || break; sleep 0.1; done
 kill -0 $MODEM_PID 2>/dev/null && { kill $MODEM_PID; fail "the port is still held after BUSY"; }
 if [ -n "${SCREENSHOT:-}" ]; then import -window root "$SCREENSHOT"; fi
-# From Dial to Exit is nine.
-keys $(printf 'Tab %.0s' $(seq 9)) space
+# From Dial to Exit is eleven (the checked row and Speaker are tab stops too).
+keys $(printf 'Tab %.0s' $(seq 11)) space
 for _ in $(seq 50); do kill -0 $PROGRAM_PID 2>/dev/null || break; sleep 0.2; done
+kill -0 $PROGRAM_PID 2>/dev/null && fail "Exit did not close the program"
 wait $PROGRAM_PID || fail "the program exited with status $?"
 
 EXPECTED=$(printf 'ATZ\r\r\nATDT0123\r\r\n' | od -An -c)

@@ -38,6 +38,7 @@ sleep 0.5
 # From Dial to Exit is eleven (the checked row and Speaker are tab stops too).
 keys $(printf 'Tab %.0s' $(seq 11)) space
 for _ in $(seq 50); do kill -0 $PROGRAM_PID 2>/dev/null || break; sleep 0.2; done
+kill -0 $PROGRAM_PID 2>/dev/null && fail "the program did not close"
 wait $PROGRAM_PID || fail "the program exited with status $?"
 sleep 0.3
 kill "$RECORDER_PID"; wait "$RECORDER_PID" 2>/dev/null || true; RECORDER_PID=
