@@ -37,21 +37,13 @@
 
 #include "output/dial_step.h"
 #include "output/tones.h"
+#include "bench/clock_and_keys.h"
 #include "support/goertzel.h"
-
-// From the XTest extension, whose header need not be installed.
-extern "C" int XTestFakeKeyEvent(Display*, unsigned int keycode, Bool isPress, unsigned long delay);
 
 namespace {
 
 constexpr double kRate = 22050.0;
 std::atomic<bool> stop{false};
-
-double Now() {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
 
 int Record(const std::string& source, const std::string& prefix) {
     int fds[2];
@@ -94,23 +86,6 @@ int Record(const std::string& source, const std::string& prefix) {
     waitpid(child, nullptr, 0);
     std::fclose(raw);
     std::fclose(times);
-    return 0;
-}
-
-int Press(const char* keysym) {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) return 1;
-    const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(keysym));
-    if (code == 0) return 1;
-    XTestFakeKeyEvent(display, code, True, 0);
-    XSync(display, False);
-    usleep(50000);
-    const double before = Now();
-    XTestFakeKeyEvent(display, code, False, 0);
-    XSync(display, False);
-    const double after = Now();
-    std::printf("%.6f %.6f\n", before, after);
-    XCloseDisplay(display);
     return 0;
 }
 

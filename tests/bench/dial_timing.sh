@@ -49,14 +49,7 @@ pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --use-pid-file
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' > "$HOME/.asoundrc"
 
-wait_window() {
-    for _ in $(seq 100); do
-        id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1 || true)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
+source "$root/tests/e2e/lib_window.sh"
 tabs() { printf 'Tab %.0s' $(seq "$1"); }
 
 # Long enough for the dial: a tone and a gap per symbol, and every pause.

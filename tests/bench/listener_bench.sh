@@ -40,6 +40,7 @@ fi
 
 work=$(mktemp -d /tmp/vantrel-listener-XXXXXX)
 source "$root/tests/e2e/lib_sound_servers.sh"
+source "$root/tests/e2e/lib_window.sh"
 tool=$work/listener_bench
 g++ -std=c++20 -O2 -I"$root/tests" "$root/tests/bench/listener_bench.cpp" -lX11 \
     "$(ls /usr/lib/*/libXtst.so* | head -1)" -o "$tool"
@@ -62,14 +63,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_window() {
-    for _ in $(seq 100); do
-        id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1 || true)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
 tabs() { printf '%s ' $(yes "$1" | head -"$2"); }
 pause_ms() { sleep "$(awk "BEGIN { print $1 / 1000 }")"; }
 

@@ -19,16 +19,7 @@ export ASAN_OPTIONS=detect_leaks=0
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Waits up to 20 s for a top-level window with exactly this title; prints its id.
-wait_window() {
-  local id=""
-  for _ in $(seq 100); do
-    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/lib_window.sh"
 
 # Sends keys to the program's window.
 keys() { xdotool key --delay 150 "$@"; }
