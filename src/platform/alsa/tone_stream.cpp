@@ -10,11 +10,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Silence ahead of the first tone of a stream, at the least.
-constexpr auto kLeadIn = 10ms;
+// Silence ahead of the first tone of a stream, at the least. Every bit of it
+// is heard as delay after a key press.
+constexpr auto kLeadIn = 5ms;
 // Beyond three periods, what is always kept queued: room for the worker to
-// be late on a busy machine before the server runs dry.
-constexpr auto kSpareQueued = 30ms;
+// be late on a busy machine before the server runs dry. More of it would
+// delay every tone on a running stream by as much, and a fresh stream's first
+// one too (see lead_).
+constexpr auto kSpareQueued = 20ms;
 // Room for the worker to wake late when it lets a caller go.
 constexpr auto kReleaseSlack = 20ms;
 // With no tone for this long the stream stops, so that the server may
