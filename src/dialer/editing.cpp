@@ -18,8 +18,9 @@ void CDialerDlg::AddDialChar(char c, UINT clipId) {
     m_szDial[m_nDialLen] = '\0';
     m_strDial = m_szDial;
     UpdateData(false);
-    // Heard after the field shows the new character.
-    if (clipId != 0) PlayDtmfSound(clipId);
+    // Heard after the field shows the new character, and at once: a key
+    // press keeps no time with the tone before it.
+    if (clipId != 0) PlayDtmfSound(clipId, true);
 }
 
 void CDialerDlg::OnKey0() { AddDialChar('0', 2001); }

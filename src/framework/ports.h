@@ -126,6 +126,10 @@ class SoundOutput {
 public:
     virtual ~SoundOutput() = default;
     virtual void PlayWave(const uint8_t* data, size_t size) = 0;
+    // The next play keeps no time with the one before (a keypad key, a dial's
+    // first tone): it is heard as soon as it can be, though never over what is
+    // still heard of the last. Outputs with no timeline of their own ignore it.
+    virtual void StartAfresh() {}
 };
 
 // The program's sound clips where the platform carries them itself, in its

@@ -3,10 +3,11 @@
 #include "framework/afxwin.h"
 #include "output/tones.h"
 
-void PlayDtmfSound(UINT id) {
+void PlayDtmfSound(UINT id, bool afresh) {
     CWinApp* app = AfxGetApp();
     port::SoundOutput* sound = app->Sound();
     if (!sound) return;
+    if (afresh) sound->StartAfresh();
     // Clips the platform carries are looked up and released around each play.
     if (port::SoundClips* clips = app->Clips()) {
         clips->Play(id & 0xFFFF, *sound);

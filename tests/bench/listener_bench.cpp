@@ -13,8 +13,9 @@
 //       Prints the CLOCK_REALTIME seconds.
 //   listener_bench analyse PREFIX RATE EVENTS
 //       EVENTS holds one line per thing set off: "KIND EXPECTED WAIT BEFORE
-//       AFTER", KIND one of dial, key, aplay-dial, aplay-key; EXPECTED the
-//       symbols it should sound; WAIT the gap due between them in ms; BEFORE and
+//       AFTER", KIND one of dial, key, key-typing, aplay-dial, aplay-key;
+//       EXPECTED the symbols it should sound; WAIT the gap due between them
+//       in ms; BEFORE and
 //       AFTER the seconds around the press. The sound that starts after one
 //       event and before the next is that event's. Prints, per kind and wait:
 //       how many were intact (every symbol, in order, each tone 95-105 ms), how

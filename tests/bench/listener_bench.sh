@@ -7,7 +7,8 @@
 # plugin, (c) PulseAudio with a pipe sink at 22050 Hz; each idle and with two
 # busy loops hogging the CPUs. Run by hand, not a test:
 #   tests/bench/listener_bench.sh [options] [program]
-#     -n N          dials of 0123456789ABCD*# at each PlayWait, and fresh key presses (10)
+#     -n N          dials of 0123456789ABCD*# at each PlayWait, fresh key
+#                   presses, and key presses 0.5 s apart (10)
 #     -a N          aplay dials and single tones (N)
 #     -p PATHS      paths to run, of a b c (abc)
 #     -l LOADS      idle, hogs or both (idle,hogs)
@@ -90,6 +91,11 @@ run_program() {
         for _ in $(seq "$n"); do
             sleep "$key_pause"
             echo "key 1 0 $("$tool" press space)" >> "$events"
+        done
+        # Typing: each key while the last one's stream still runs.
+        for _ in $(seq "$n"); do
+            sleep 0.5
+            echo "key-typing 1 0 $("$tool" press space)" >> "$events"
         done
         sleep 1
         xdotool key --delay 100 $(tabs Tab 20)

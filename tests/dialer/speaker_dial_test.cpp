@@ -104,6 +104,18 @@ TEST_F(SpeakerDialTest, EqualTonesInARowAreKeptFortyMillisecondsApart) {
     EXPECT_EQ(Timeline(), "1@0 1@140 5@240 5@380 ");
 }
 
+// A key's tone and a dial's first tone (after a leading pause too) sound at
+// once; the rest of a dial keeps time with the tone before.
+TEST_F(SpeakerDialTest, OnlyKeysAndADialsFirstToneKeepNoTimeWithTheToneBefore) {
+    Settings(",12", 10);
+    ui.Click(IDC_KEY_3).Wait(200).Click(IDC_DIAL).Wait(800);
+    RunAndClose();
+    std::string afresh;
+    for (const auto& s : ui.Sounds()) afresh += s.afresh ? 'y' : 'n';
+    EXPECT_EQ(Timeline(), "3@0 1@450 2@560 3@670 ");
+    EXPECT_EQ(afresh, "yynn");
+}
+
 TEST_F(SpeakerDialTest, TrailingCommaKeepsTheDialGoing) {
     Settings("1,", 10, 150);
     ui.Click(IDC_DIAL);

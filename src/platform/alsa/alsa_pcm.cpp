@@ -42,6 +42,11 @@ public:
 
     long Avail() override { return snd_pcm_avail_update(pcm_); }
 
+    long Delay() override {
+        snd_pcm_sframes_t delay = 0;
+        return snd_pcm_delay(pcm_, &delay) < 0 ? -1 : static_cast<long>(delay);
+    }
+
     long Write(const void* frames, unsigned long n) override {
         return snd_pcm_writei(pcm_, frames, n);
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <poll.h>
@@ -207,6 +208,7 @@ AlsaSoundOutput::~AlsaSoundOutput() {
 
 void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
     const Clock::time_point calledAt = Clock::now();
+    const bool afresh = std::exchange(afresh_, false);
     const std::optional<WaveImage> wave = ParseWave(data, size);
     if (!wave || wave->frames == 0) return;
     const auto length = std::chrono::microseconds(
@@ -225,7 +227,7 @@ void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
     // A copy: the caller's image need not outlive a play it stopped waiting for.
     worker_->image.assign(data, data + size);
     worker_->waited.reset();
-    if (lastReturn_) worker_->waited = calledAt - *lastReturn_;
+    if (lastReturn_ && !afresh) worker_->waited = calledAt - *lastReturn_;
     worker_->busy = true;
     worker_->Wake();
     const bool heard = worker_->cv.wait_for(lock, length + kCallerGuard, [&] { return !worker_->busy; });

@@ -38,7 +38,9 @@ std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size);
 // heard before a sound is exactly the time the caller took between the return
 // of one play and the next call, whatever the sound server's latency (see
 // ToneStream). After 2 s without a play the stream stops so that the server
-// can suspend; the next play starts it afresh with a short lead-in.
+// can suspend; the next play starts it afresh with a short lead-in. A play
+// that keeps no time with the last starts the stream afresh too, once the last
+// sound has been heard, rather than wait behind the silence queued ahead.
 class AlsaSoundOutput : public port::SoundOutput {
 public:
     explicit AlsaSoundOutput(std::string device = "default");
@@ -47,6 +49,7 @@ public:
     AlsaSoundOutput& operator=(const AlsaSoundOutput&) = delete;
 
     void PlayWave(const uint8_t* data, size_t size) override;
+    void StartAfresh() override { afresh_ = true; }
 
 private:
     struct Worker;
@@ -54,6 +57,7 @@ private:
     std::shared_ptr<Worker> worker_;  // started by the first play
     // When the last play returned with its sound as good as heard.
     std::optional<std::chrono::steady_clock::time_point> lastReturn_;
+    bool afresh_ = false;  // the next play keeps no time with the last
 };
 
 }  // namespace platform

@@ -31,6 +31,9 @@ public:
     virtual int SetThresholds(long startFrames, long readyFrames) = 0;
     // Frames there is room for; -EPIPE after an underrun.
     virtual long Avail() = 0;
+    // Frames written and not yet heard, the server's own latency included;
+    // negative when it cannot tell.
+    virtual long Delay() = 0;
     // Writes up to n frames; the number written, or -EPIPE/-ESTRPIPE when the
     // stream has run dry or been suspended (and so dropped what it held).
     virtual long Write(const void* frames, unsigned long n) = 0;

@@ -18,6 +18,8 @@ constexpr auto kLeadIn = 5ms;
 // delay every tone on a running stream by as much, and a fresh stream's first
 // one too (see lead_).
 constexpr auto kSpareQueued = 20ms;
+// How long after a tone's end by the device's word it is taken as heard.
+constexpr auto kHeardSlack = 10ms;
 // Room for the worker to wake late when it lets a caller go.
 constexpr auto kReleaseSlack = 20ms;
 // With no tone for this long the stream stops, so that the server may
@@ -104,6 +106,12 @@ bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> wai
     }
     if (!dev_ && !Open(format)) return false;
     (void)now;
+    if (!waited && running_ && LastToneHeard()) {
+        // Only silence is left to play: a fresh stream sounds the tone a whole
+        // queue sooner than one placed behind that silence.
+        dev_->Drop();
+        Reset();
+    }
 
     const auto frames = static_cast<int64_t>(wave.frames);
     // The first tone of a stream ends late enough that the silence written
@@ -123,6 +131,13 @@ bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> wai
     placed_ = false;
     recoveries_ = 0;
     return true;
+}
+
+bool ToneStream::LastToneHeard() const {
+    if (written_ < toneEnd_) return false;
+    const long delay = dev_->Delay();
+    // A little after its end by the device's word, for a word that is late.
+    return delay >= 0 && written_ - delay >= toneEnd_ + Frames(kHeardSlack);
 }
 
 void ToneStream::Started(Clock::time_point now) {

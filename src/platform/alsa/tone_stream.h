@@ -29,8 +29,9 @@ public:
     ToneStream& operator=(const ToneStream&) = delete;
 
     // Takes the tone the caller now waits for. waited: how long the caller
-    // took since its previous play returned (nothing for a first play). False
-    // when the device cannot play it.
+    // took since its previous play returned; nothing for a tone that keeps no
+    // time with the last, which starts the stream afresh once the last tone has
+    // been heard. False when the device cannot play it.
     bool Queue(const WaveImage& wave, std::optional<Clock::duration> waited, Clock::time_point now);
     // Writes what is due and gets over underruns; false when the device has
     // failed and was closed (the tone in hand is given up).
@@ -54,6 +55,7 @@ private:
     bool Recover(long err, Clock::time_point now);
     bool WriteOut(Clock::time_point now);
     void Started(Clock::time_point now);
+    bool LastToneHeard() const;
     void UpdateTaken(long avail, Clock::time_point now);
     int64_t Frames(Clock::duration d) const;
     Clock::duration Time(int64_t frames) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "framework/file_system.h"
 
@@ -320,13 +321,14 @@ bool HeadlessSystem::OpenHelp(const std::string& path) {
 }
 
 void HeadlessSystem::PlayWave(const uint8_t* data, size_t size) {
+    const bool afresh = std::exchange(afresh_, false);
     auto duration = WaveDurationMs(data, size);
     if (!duration) return;  // nothing can be played
     int pressed = 0;
     if (HeadlessWindow* top = Top())
         for (const auto& [id, c] : top->controls_)
             if (c.pressed) pressed = id;
-    sounds_.push_back({now_, *duration, std::vector<uint8_t>(data, data + size), pressed});
+    sounds_.push_back({now_, *duration, std::vector<uint8_t>(data, data + size), pressed, afresh});
     now_ += *duration;
 }
 

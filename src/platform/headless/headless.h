@@ -150,6 +150,7 @@ struct SoundRecord {
     int64_t duration;
     std::vector<uint8_t> wave;
     int pressedButton = 0;  // the push button shown held down while it played, if any
+    bool afresh = false;    // asked to keep no time with the sound before
 };
 
 class HeadlessSystem : public port::WindowSystem, public port::SoundOutput {
@@ -214,6 +215,7 @@ public:
 
     // ---- port::SoundOutput: advances the clock by the clip's length
     void PlayWave(const uint8_t* data, size_t size) override;
+    void StartAfresh() override { afresh_ = true; }
 
 private:
     friend class HeadlessWindow;
@@ -243,6 +245,7 @@ private:
     std::vector<MessageBoxRecord> boxes_;
     std::vector<FileDialogRecord> fileDialogs_;
     std::vector<SoundRecord> sounds_;
+    bool afresh_ = false;
     std::vector<std::string> helpRequests_;
     std::vector<std::string> problems_;
     std::optional<std::string> clipboard_;

@@ -82,6 +82,7 @@ public:
         if (state_ == kXrun) return -EPIPE;
         return script_.buffer - static_cast<long>(queued_.size());
     }
+    long Delay() override { return static_cast<long>(queued_.size()); }
     long Write(const void* frames, unsigned long n) override {
         if (state_ == kXrun) return -EPIPE;
         const auto* p = static_cast<const int16_t*>(frames);
@@ -253,6 +254,31 @@ TEST(ToneStream, EachToneStartsAsLongAfterTheLastAsTheCallerWaited) {
             EXPECT_EQ(bursts[i].first, 0);
             EXPECT_EQ(bursts[i].last, static_cast<int>(kToneFrames) - 1);
             EXPECT_EQ(bursts[i].gap, gaps[i - 1]) << period << ": " << Describe(bursts);
+        }
+    }
+}
+
+// A key press keeps no time with the tone before: once that has been heard
+// it sounds after a fresh stream's lead-in, not behind the silence queued
+// ahead; before that, after it, and never over it.
+TEST(ToneStream, AToneThatKeepsNoTimeSoundsAtOnceButNeverOverTheLast) {
+    for (const auto pause : {400ms, 0ms}) {
+        Rig rig({});
+        const Clock::time_point origin = rig.now;
+        rig.Play(kOne, std::nullopt);
+        rig.Idle(pause);
+        const int64_t queuedAt = FramesIn(rig.now - origin);
+        rig.Play(kTwo, std::nullopt);
+        rig.Idle(1s);
+        const auto bursts = Bursts(rig.dev->heard);
+        ASSERT_EQ(bursts.size(), 2u) << Describe(bursts);
+        EXPECT_EQ(bursts[0].last, static_cast<int>(kToneFrames) - 1) << Describe(bursts);
+        EXPECT_EQ(bursts[1].first, 0) << Describe(bursts);
+        if (pause > 0ms) {
+            const auto& heard = rig.dev->heard;
+            const auto secondAt = std::find(heard.begin(), heard.end(), kTwo[0]) - heard.begin();
+            EXPECT_GE(secondAt, queuedAt);
+            EXPECT_LE(secondAt, queuedAt + FramesIn(10ms)) << Describe(bursts);
         }
     }
 }
