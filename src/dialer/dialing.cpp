@@ -1,12 +1,10 @@
 // Dial and Stop: the speaker sequencer and the modem exchange, paced by TIMER_DIAL.
-#include <algorithm>
 #include <cstring>
 
 #include "dialer/dialer_dlg.h"
 #include "output/dial_step.h"
 #include "output/dtmf_playback.h"
 #include "output/modem_lines.h"
-#include "output/tones.h"
 
 namespace {
 constexpr const char* kTimerError = "ﾀｲﾏのｴﾗｰです";
@@ -67,10 +65,10 @@ void CDialerDlg::OnTimer(UINT nIDEvent) {
     const char c = m_szDial[m_nDialPos];
     DialStepDecision step = DecideDialStep(c, m_nPlayWait, m_nCharWait, m_nMinusWait);
     if (step.clipId != 0) {
-        // The dial's first tone sounds at once; the others keep time with it.
-        const bool first = std::none_of(m_szDial, m_szDial + m_nDialPos,
-                                        [](char earlier) { return ClipIdForSymbol(earlier) != 0; });
-        PlayDtmfSound(step.clipId, first);
+        // The dial's first tone sounds at once; the others keep the time
+        // planned since the tone before, though a timer message come late.
+        PlayDtmfSound(step.clipId, PlannedSilenceBefore(m_szDial, static_cast<size_t>(m_nDialPos),
+                                                        m_nPlayWait, m_nCharWait, m_nMinusWait));
         // Two equal tones too close together are heard as one digit.
         step.waitMs = GapAfterTone(c, m_szDial + m_nDialPos + 1, m_nPlayWait, m_nCharWait,
                                    m_nMinusWait);

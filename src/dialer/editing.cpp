@@ -20,7 +20,7 @@ void CDialerDlg::AddDialChar(char c, UINT clipId) {
     UpdateData(false);
     // Heard after the field shows the new character, and at once: a key
     // press keeps no time with the tone before it.
-    if (clipId != 0) PlayDtmfSound(clipId, true);
+    if (clipId != 0) PlayDtmfSound(clipId, std::nullopt);
 }
 
 void CDialerDlg::OnKey0() { AddDialChar('0', 2001); }

@@ -130,6 +130,11 @@ public:
     // first tone): it is heard as soon as it can be, though never over what is
     // still heard of the last. Outputs with no timeline of their own ignore it.
     virtual void StartAfresh() {}
+    // The silence the caller plans between the last play's return and the
+    // next play (a dial's gap). A caller that comes later than that, as when
+    // a timer message is delivered late, is still heard after this much where
+    // the output can do so. Outputs with no timeline of their own ignore it.
+    virtual void PlanGap(int ms) { (void)ms; }
 };
 
 // The program's sound clips where the platform carries them itself, in its

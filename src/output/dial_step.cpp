@@ -1,5 +1,7 @@
 #include "output/dial_step.h"
 
+#include <algorithm>
+
 #include "output/tones.h"
 
 DialStepDecision DecideDialStep(char c, int playWait, int charWait, int minusWait) {
@@ -25,4 +27,15 @@ int GapAfterTone(char played, std::string_view following, int playWait, int char
         silence += step.waitMs;
     }
     return playWait;
+}
+
+std::optional<int> PlannedSilenceBefore(std::string_view dial, size_t pos, int playWait, int charWait,
+                                        int minusWait) {
+    pos = std::min(pos, dial.size());
+    size_t last = pos;
+    while (last > 0 && ClipIdForSymbol(dial[last - 1]) == 0) --last;
+    if (last == 0) return std::nullopt;
+    int silence = GapAfterTone(dial[last - 1], dial.substr(last), playWait, charWait, minusWait);
+    for (size_t k = last; k < pos; ++k) silence += DecideDialStep(dial[k], playWait, charWait, minusWait).waitMs;
+    return silence;
 }

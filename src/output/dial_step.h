@@ -1,6 +1,7 @@
 #pragma once
 // What one step of a speaker dial does with the character at the dial position.
 
+#include <optional>
 #include <string_view>
 
 #include "framework/win_types.h"
@@ -24,3 +25,9 @@ constexpr int kEqualToneGapMs = 40;
 // symbol and the silence before it would otherwise be under kEqualToneGapMs.
 int GapAfterTone(char played, std::string_view following, int playWait, int charWait,
                  int minusWait);
+
+// The silence a dial plans before the tone at pos: the gap after the tone
+// before it and the waits of the silent characters between; nothing when no
+// tone comes before it.
+std::optional<int> PlannedSilenceBefore(std::string_view dial, size_t pos, int playWait, int charWait,
+                                        int minusWait);

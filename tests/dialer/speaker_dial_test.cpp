@@ -104,16 +104,18 @@ TEST_F(SpeakerDialTest, EqualTonesInARowAreKeptFortyMillisecondsApart) {
     EXPECT_EQ(Timeline(), "1@0 1@140 5@240 5@380 ");
 }
 
-// A key's tone and a dial's first tone (after a leading pause too) sound at
-// once; the rest of a dial keeps time with the tone before.
-TEST_F(SpeakerDialTest, OnlyKeysAndADialsFirstToneKeepNoTimeWithTheToneBefore) {
-    Settings(",12", 10);
-    ui.Click(IDC_KEY_3).Wait(200).Click(IDC_DIAL).Wait(800);
+// A key's tone and a dial's first tone (after a leading pause too) keep no
+// time with the tone before; every other tone of a dial is told the silence
+// planned since the tone before it, pauses and the equal-tone guard included.
+TEST_F(SpeakerDialTest, EachToneIsToldTheSilencePlannedBeforeIt) {
+    Settings(",1,1-2", 10, 150, 100);
+    ui.Click(IDC_KEY_2).Wait(200).Click(IDC_DIAL).Wait(1000);
     RunAndClose();
-    std::string afresh;
-    for (const auto& s : ui.Sounds()) afresh += s.afresh ? 'y' : 'n';
-    EXPECT_EQ(Timeline(), "3@0 1@450 2@560 3@670 ");
-    EXPECT_EQ(afresh, "yynn");
+    EXPECT_EQ(Timeline(), "2@0 1@450 1@710 2@920 2@1060 ");
+    std::string planned;
+    for (const auto& s : ui.Sounds())
+        planned += (s.afresh ? std::string("-") : std::to_string(s.plannedGapMs.value_or(-1))) + " ";
+    EXPECT_EQ(planned, "- - 160 110 40 ");
 }
 
 TEST_F(SpeakerDialTest, TrailingCommaKeepsTheDialGoing) {

@@ -209,6 +209,7 @@ AlsaSoundOutput::~AlsaSoundOutput() {
 void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
     const Clock::time_point calledAt = Clock::now();
     const bool afresh = std::exchange(afresh_, false);
+    const auto planned = std::exchange(plannedGap_, std::nullopt);
     const std::optional<WaveImage> wave = ParseWave(data, size);
     if (!wave || wave->frames == 0) return;
     const auto length = std::chrono::microseconds(
@@ -227,7 +228,12 @@ void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
     // A copy: the caller's image need not outlive a play it stopped waiting for.
     worker_->image.assign(data, data + size);
     worker_->waited.reset();
-    if (lastReturn_ && !afresh) worker_->waited = calledAt - *lastReturn_;
+    if (lastReturn_ && !afresh) {
+        worker_->waited = calledAt - *lastReturn_;
+        // A caller late by a few ms (its timer message was) still gets the
+        // gap it planned, as far as the silence not yet written allows.
+        if (planned && *planned < *worker_->waited) worker_->waited = *planned;
+    }
     worker_->busy = true;
     worker_->Wake();
     const bool heard = worker_->cv.wait_for(lock, length + kCallerGuard, [&] { return !worker_->busy; });

@@ -50,6 +50,7 @@ public:
 
     void PlayWave(const uint8_t* data, size_t size) override;
     void StartAfresh() override { afresh_ = true; }
+    void PlanGap(int ms) override { plannedGap_ = std::chrono::milliseconds(ms); }
 
 private:
     struct Worker;
@@ -58,6 +59,7 @@ private:
     // When the last play returned with its sound as good as heard.
     std::optional<std::chrono::steady_clock::time_point> lastReturn_;
     bool afresh_ = false;  // the next play keeps no time with the last
+    std::optional<std::chrono::milliseconds> plannedGap_;  // for the next play
 };
 
 }  // namespace platform

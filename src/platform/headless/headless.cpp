@@ -322,13 +322,14 @@ bool HeadlessSystem::OpenHelp(const std::string& path) {
 
 void HeadlessSystem::PlayWave(const uint8_t* data, size_t size) {
     const bool afresh = std::exchange(afresh_, false);
+    const std::optional<int> plannedGap = std::exchange(plannedGap_, std::nullopt);
     auto duration = WaveDurationMs(data, size);
     if (!duration) return;  // nothing can be played
     int pressed = 0;
     if (HeadlessWindow* top = Top())
         for (const auto& [id, c] : top->controls_)
             if (c.pressed) pressed = id;
-    sounds_.push_back({now_, *duration, std::vector<uint8_t>(data, data + size), pressed, afresh});
+    sounds_.push_back({now_, *duration, std::vector<uint8_t>(data, data + size), pressed, afresh, plannedGap});
     now_ += *duration;
 }
 

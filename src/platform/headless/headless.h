@@ -151,6 +151,7 @@ struct SoundRecord {
     std::vector<uint8_t> wave;
     int pressedButton = 0;  // the push button shown held down while it played, if any
     bool afresh = false;    // asked to keep no time with the sound before
+    std::optional<int> plannedGapMs;  // the silence planned since the sound before
 };
 
 class HeadlessSystem : public port::WindowSystem, public port::SoundOutput {
@@ -216,6 +217,7 @@ public:
     // ---- port::SoundOutput: advances the clock by the clip's length
     void PlayWave(const uint8_t* data, size_t size) override;
     void StartAfresh() override { afresh_ = true; }
+    void PlanGap(int ms) override { plannedGap_ = ms; }
 
 private:
     friend class HeadlessWindow;
@@ -246,6 +248,7 @@ private:
     std::vector<FileDialogRecord> fileDialogs_;
     std::vector<SoundRecord> sounds_;
     bool afresh_ = false;
+    std::optional<int> plannedGap_;
     std::vector<std::string> helpRequests_;
     std::vector<std::string> problems_;
     std::optional<std::string> clipboard_;

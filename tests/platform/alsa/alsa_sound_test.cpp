@@ -205,6 +205,26 @@ TEST(AlsaSoundOutput, TheSilenceBeforeAToneIsAsLongAsTheCallerWaited) {
     }
 }
 
+// A caller that comes later than it planned (its timer message was late) is
+// still heard after the gap it planned.
+TEST(AlsaSoundOutput, ALateCallerIsHeardAfterTheGapItPlanned) {
+    ASSERT_FALSE(home.dir.empty());
+    home.Clear();
+    const auto a = Clip(2003), b = Clip(2007);
+    {
+        platform::AlsaSoundOutput out;
+        out.PlayWave(a.data(), a.size());
+        out.PlanGap(10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        out.PlayWave(b.data(), b.size());
+    }
+    const auto at = Placed(ReadRecording(), {Tail(a, 46), Tail(b, 46)});
+    ASSERT_TRUE(at);
+    const double silenceMs = ((*at)[1] - (*at)[0] - 4410) / 2 / 22.050;
+    EXPECT_GE(silenceMs, 10 - 0.1);
+    EXPECT_LE(silenceMs, 20);
+}
+
 // With nothing to play for a while the stream stops, so that the sound server
 // may suspend; a later play starts it again.
 TEST(AlsaSoundOutput, AnIdleStreamStopsAndStartsAgain) {
