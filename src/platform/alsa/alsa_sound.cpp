@@ -160,7 +160,7 @@ struct AlsaSoundOutput::Worker {
                 bool ok = true;
                 if (take) {
                     const auto wave = ParseWave(image.data(), image.size());
-                    ok = wave && stream.Queue(*wave, waited, Clock::now());
+                    ok = wave && stream.Queue(*wave, waited);
                 }
                 ok = stream.Service(Clock::now()) && ok;
                 if (holding && (!ok || stream.ToneDone())) {

@@ -46,8 +46,8 @@ ToneStream::Clock::duration ToneStream::Time(int64_t frames) const {
     return std::chrono::microseconds(frames * 1000000 / static_cast<int64_t>(format_.rate));
 }
 
-void ToneStream::AppendSilence(int64_t frames) {
-    for (int64_t i = 0; i < frames; ++i) out_.insert(out_.end(), silentFrame_.begin(), silentFrame_.end());
+void ToneStream::AppendSilence(std::vector<uint8_t>& to, int64_t frames) const {
+    for (int64_t i = 0; i < frames; ++i) to.insert(to.end(), silentFrame_.begin(), silentFrame_.end());
 }
 
 bool ToneStream::Open(const PcmFormat& format) {
@@ -97,15 +97,13 @@ void ToneStream::Finish() {
     Reset();
 }
 
-bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> waited,
-                       Clock::time_point now) {
+bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> waited) {
     const PcmFormat format{wave.channels, wave.rate, wave.bitsPerSample};
     if (dev_ && format_ != format) {
         Finish();  // the last tone's end, before another stream starts
         dev_.reset();
     }
     if (!dev_ && !Open(format)) return false;
-    (void)now;
     if (!waited && running_ && LastToneHeard()) {
         // Only silence is left to play: a fresh stream sounds the tone a whole
         // queue sooner than one placed behind that silence.
@@ -123,7 +121,7 @@ bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> wai
         pad = std::max<int64_t>(0, toneEnd_ + Frames(*waited) - end);
     else if (!running_ && end == 0)
         pad = lead_;
-    AppendSilence(pad);
+    AppendSilence(out_, pad);
     out_.insert(out_.end(), wave.samples, wave.samples + wave.frames * frameBytes_);
     toneEnd_ = end + pad + frames;
     toneActive_ = true;
@@ -178,7 +176,7 @@ bool ToneStream::Recover(long err, Clock::time_point now) {
     std::vector<uint8_t> again;
     if (resume < toneEnd_) {
         const int64_t lead = std::min(lead_, buffer_ / 4);
-        for (int64_t i = 0; i < lead; ++i) again.insert(again.end(), silentFrame_.begin(), silentFrame_.end());
+        AppendSilence(again, lead);
         again.insert(again.end(), unconfirmed_.begin() + static_cast<long>((resume - rawTaken_) * frameBytes_),
                      unconfirmed_.end());
         again.insert(again.end(), out_.begin(), out_.end());
@@ -210,7 +208,7 @@ bool ToneStream::Service(Clock::time_point now) {
             UpdateTaken(avail, now);
             if (written_ > rawTaken_ && now - progressAt_ > kStall) return Fail();
             // Silence keeps the stream going between tones.
-            if (out_.empty() && written_ - taken_ < fill_) AppendSilence(fill_ - (written_ - taken_));
+            if (out_.empty() && written_ - taken_ < fill_) AppendSilence(out_, fill_ - (written_ - taken_));
         }
         if (!out_.empty() && avail > 0) {
             const auto n = std::min<int64_t>(avail, static_cast<int64_t>(out_.size() / frameBytes_));

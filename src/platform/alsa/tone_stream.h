@@ -2,8 +2,8 @@
 // The timeline of one sound stream: tones placed on a stream that runs on
 // silence between them, so that the silence heard before a tone is exactly as
 // long as the caller waited after the previous play returned, whatever the
-// latency of the sound server. Used from one thread only; every call is given
-// the time, so that a test can run it on a clock of its own.
+// latency of the sound server. Used from one thread only; every call that
+// needs the time is given it, so that a test can run it on a clock of its own.
 
 #include <chrono>
 #include <cstdint>
@@ -32,7 +32,7 @@ public:
     // took since its previous play returned; nothing for a tone that keeps no
     // time with the last, which starts the stream afresh once the last tone has
     // been heard. False when the device cannot play it.
-    bool Queue(const WaveImage& wave, std::optional<Clock::duration> waited, Clock::time_point now);
+    bool Queue(const WaveImage& wave, std::optional<Clock::duration> waited);
     // Writes what is due and gets over underruns; false when the device has
     // failed and was closed (the tone in hand is given up).
     bool Service(Clock::time_point now);
@@ -53,13 +53,12 @@ private:
     void Finish();
     void Reset();
     bool Recover(long err, Clock::time_point now);
-    bool WriteOut(Clock::time_point now);
     void Started(Clock::time_point now);
     bool LastToneHeard() const;
     void UpdateTaken(long avail, Clock::time_point now);
     int64_t Frames(Clock::duration d) const;
     Clock::duration Time(int64_t frames) const;
-    void AppendSilence(int64_t frames);
+    void AppendSilence(std::vector<uint8_t>& to, int64_t frames) const;
 
     Opener open_;
     std::unique_ptr<PcmDevice> dev_;
@@ -83,7 +82,6 @@ private:
     // when an underrun drops it: frames rawTaken_ up to written_.
     std::vector<uint8_t> unconfirmed_;
     std::vector<uint8_t> out_;  // to be written next, in order
-    std::optional<size_t> outTone_;  // where in out_ the tone in hand begins
 
     bool toneActive_ = false;   // the caller waits for the tone in hand
     bool toneHeard_ = false;    // all of it was played before the stream ran dry

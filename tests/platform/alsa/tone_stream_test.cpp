@@ -174,7 +174,7 @@ struct Rig {
         wave.blockAlign = 2;
         wave.samples = reinterpret_cast<const uint8_t*>(tone.data());
         wave.frames = tone.size();
-        ASSERT_TRUE(stream.Queue(wave, waited, now));
+        ASSERT_TRUE(stream.Queue(wave, waited));
         for (int i = 0; i < 10000; ++i) {
             ASSERT_TRUE(stream.Service(now));
             if (stream.ToneDone()) {
