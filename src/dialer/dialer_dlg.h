@@ -9,6 +9,8 @@
 #include "framework/afxwin.h"
 #include "output/modem_lines.h"
 
+struct NormalizedNumber;
+
 // Control identifiers of the dialer window.
 enum : int {
     IDC_KEY_1 = 1000, IDC_KEY_2, IDC_KEY_3, IDC_KEY_4, IDC_KEY_5, IDC_KEY_6, IDC_KEY_7,
@@ -165,6 +167,11 @@ private:
     // The closing gate: open for the command's own button, or after the system Close.
     bool CloseGateOpen(int ownButton) const;
     void PutNumber(const DialRequest& request);
+    // The message for a dial string that would pass its limit.
+    void SayLengthLimit();
+    // A number from outside the keypad, as the dial string takes it, with the
+    // profile's IntlPrefix for a leading "+".
+    NormalizedNumber TakeAsDialString(const std::string& text) const;
     void ModemStep();
     void ModemStop();
     // Puts the dial string back in the field when a dial no longer runs the modem exchange.

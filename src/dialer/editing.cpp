@@ -8,9 +8,18 @@
 #include "output/dtmf_playback.h"
 #include "settings/profile_keys.h"
 
+void CDialerDlg::SayLengthLimit() {
+    MessageBox("これ以上は入力できません.", "Input charcter length limit", MB_OK);
+}
+
+NormalizedNumber CDialerDlg::TakeAsDialString(const std::string& text) const {
+    return NormalizeNumber(
+        text, AfxGetApp()->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix));
+}
+
 void CDialerDlg::AddDialChar(char c, UINT clipId) {
     if (m_nDialLen >= kDialChars) {
-        MessageBox("これ以上は入力できません.", "Input charcter length limit", MB_OK);
+        SayLengthLimit();
         return;
     }
     m_szDial[m_nDialLen] = c;
@@ -112,14 +121,13 @@ void CDialerDlg::PasteNumber() {
     CWinApp* app = AfxGetApp();
     const std::optional<std::string> text = app->Windows().ClipboardText();
     if (!text) return;  // nothing that could be a number
-    const NormalizedNumber number = NormalizeNumber(
-        *text, app->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix));
+    const NormalizedNumber number = TakeAsDialString(*text);
     if (!number.ok) {
         MessageBox(number.message, "Paste Number", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (m_nDialLen + number.dial.size() > size_t(kDialChars)) {
-        MessageBox("これ以上は入力できません.", "Input charcter length limit", MB_OK);
+        SayLengthLimit();
         return;
     }
     // Appended silently: a pasted number is not being keyed in.

@@ -5,12 +5,8 @@
 #include "dialer/dialer_dlg.h"
 #include "dialer/fixed_text.h"
 #include "dialer/number_text.h"
-#include "settings/profile_keys.h"
 
 namespace {
-constexpr const char* kLengthLimitText = "これ以上は入力できません.";
-constexpr const char* kLengthLimitCaption = "Input charcter length limit";
-
 // The number as the user gave it, short enough for a message box.
 std::string Quoted(const std::string& text) {
     char shown[61];
@@ -40,16 +36,14 @@ void CDialerDlg::PutNumber(const DialRequest& request) {
                    nullptr, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    const std::string intlPrefix =
-        AfxGetApp()->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix);
-    const NormalizedNumber number = NormalizeNumber(request.number, intlPrefix);
+    const NormalizedNumber number = TakeAsDialString(request.number);
     if (!number.ok) {
         MessageBox("The number " + Quoted(request.number) + " was not taken.\n" + number.message,
                    nullptr, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (number.dial.size() > static_cast<size_t>(kDialChars)) {
-        MessageBox(kLengthLimitText, kLengthLimitCaption, MB_OK);
+        SayLengthLimit();
         return;
     }
     m_nDialLen = CopyToBuffer(m_szDial, number.dial);
