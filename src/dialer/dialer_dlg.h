@@ -176,7 +176,8 @@ private:
     void ModemStop();
     // Puts the dial string back in the field when a dial no longer runs the modem exchange.
     void LeaveModemExchange();
-    // Makes path the current list file, remembered in the profile when it can be.
+    // Makes path the current list file, remembered in the profile when it can
+    // be, and the list as it stands what that file holds.
     void SetListFile(const std::string& path);
     // Whether closing now would lose changes to the list made since then.
     bool ListChangesWouldBeLost() const;

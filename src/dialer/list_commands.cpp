@@ -118,7 +118,6 @@ void CDialerDlg::LoadListFile(std::string path, int bPrevious) {
         return;
     }
     SetListFile(path);
-    KeepListState();
     m_ctlSlider.SetPos(0);
     RefreshListView();
     UpdateData(false);
@@ -157,7 +156,6 @@ bool CDialerDlg::SaveListAs() {
         return false;
     }
     SetListFile(path);
-    KeepListState();
     UpdateData(false);
     if (!ProfileCanHold(path)) MessageBox(kPathNotKept, nullptr, MB_OK | MB_ICONEXCLAMATION);
     return true;
@@ -170,6 +168,7 @@ void CDialerDlg::SetListFile(const std::string& path) {
     m_strLoadPath = ProfileCanHold(path) ? path : std::string();
     AfxGetApp()->WriteProfileString(profile_keys::kDialSection, profile_keys::kLoadFile,
                                     m_strLoadPath);
+    KeepListState();
 }
 
 void CDialerDlg::KeepListState() { std::memcpy(m_szListKept, m_szList, sizeof m_szList); }
