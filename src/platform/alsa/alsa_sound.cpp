@@ -52,8 +52,6 @@ void SilenceAlsaErrors() {
     std::call_once(once, [] { snd_lib_error_set_handler(IgnoreAlsaError); });
 }
 
-bool PlayableBits(unsigned bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
-
 }  // namespace
 
 std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size) {
@@ -79,7 +77,7 @@ std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size) {
             wave.rate = Le32(p + 4);
             wave.blockAlign = Le16(p + 12);
             wave.bitsPerSample = Le16(p + 14);
-            if (!PlayableBits(wave.bitsPerSample)) return std::nullopt;
+            if (!PcmPlaysBits(wave.bitsPerSample)) return std::nullopt;
             if (wave.channels == 0 || wave.channels > 32) return std::nullopt;
             if (wave.rate < 1000 || wave.rate > 768000) return std::nullopt;
             if (wave.blockAlign != wave.channels * (wave.bitsPerSample / 8)) return std::nullopt;
