@@ -198,13 +198,15 @@ private:
     void UpdateModemTimer();
 
     // The modem exchange: its line is held from the initialisation line until a
-    // final result, Stop, or kModemAnswerMs after the dial line.
+    // final result, Stop, or kModemAnswerMs after the dial line; after a CONNECT,
+    // or an OK to a voice dial, until the call ends or Stop.
     std::unique_ptr<port::SerialLine> m_modemLine;
     ModemReplyLines m_modemReplies;
     bool m_bAwaitingResult = false;   // the dial line is out, no final result yet
     int m_nAnswersDue = 0;            // command lines written whose final result is to come
     int m_nAnswerLeftMs = 0;
     bool m_bConnected = false;        // the modem said CONNECT on this line
+    bool m_bVoiceCall = false;        // the dial line ended in ";": an OK leaves the call up
     int m_nHangUpStage = 0;           // 0 none, 1 before the escape, 2 after it
     bool m_bModemTimerSet = false;
     std::string m_strShownResult;     // what the dial field shows of a result, "" when none
