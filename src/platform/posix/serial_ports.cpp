@@ -130,6 +130,10 @@ public:
         pollfd state = {fd_, POLLIN, 0};
         if (poll(&state, 1, 0) < 0) return errno == EINTR;
         if (state.revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
+        if (!(state.revents & POLLIN)) return true;
+        // Reading the terminal of a background program raises SIGTTIN, which
+        // would stop it; ignored, the read fails instead.
+        posix_io::ScopedIgnoreSignal ignoreSigttin(SIGTTIN);
         char buffer[1024];
         while (maxBytes > 0 && (state.revents & POLLIN)) {
             const ssize_t got = read(fd_, buffer, std::min(sizeof buffer, maxBytes));

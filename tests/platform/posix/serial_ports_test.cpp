@@ -298,8 +298,11 @@ TEST(PosixSerialPorts, ABackgroundProgramOnItsOwnTerminalIsNotStopped) {
     Pty pty;
     ASSERT_TRUE(pty.ok());
     // A session with the pty as its terminal, and in it a background process
-    // group that opens, writes and closes the line: every change of the
-    // terminal's settings would raise SIGTTOU there, which stops a process.
+    // group that opens, writes, reads and closes the line: every change of the
+    // terminal's settings would raise SIGTTOU there, and a read SIGTTIN, which
+    // stop a process.
+    pty.Say("OK\r\n");
+    pty.Received();  // the terminal's own echo of it
     const pid_t leader = fork();
     if (leader == 0) {
         if (setsid() < 0 || ioctl(pty.slave(), TIOCSCTTY, 0) != 0) _exit(2);
@@ -310,7 +313,9 @@ TEST(PosixSerialPorts, ABackgroundProgramOnItsOwnTerminalIsNotStopped) {
                                    [](std::string_view name) { return name == "COM2" ? "2400" : ""; });
             for (const char* name : {"COM1", "COM2"}) {
                 auto line = ports.Open(name);
+                std::string said;
                 if (!line || !line->Write("ATZ\r\r\n")) _exit(3);
+                line->Read(said, 100);
             }
             _exit(0);
         }
