@@ -136,6 +136,7 @@ void CDialerDlg::PasteNumber() {
     m_szDial[m_nDialLen] = '\0';
     m_strDial = m_szDial;
     UpdateData(false);
+    if (!number.note.empty()) MessageBox(number.note, "Paste Number", MB_OK | MB_ICONINFORMATION);
 }
 
 void CDialerDlg::CopyDialString() {

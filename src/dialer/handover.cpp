@@ -51,4 +51,6 @@ void CDialerDlg::PutNumber(const DialRequest& request) {
     UpdateData(false);
     // As a click would, once the window shows the number.
     if (request.dialNow) PostCommand(IDC_DIAL);
+    // Shown while the dial goes on: an extension is dialed once the call is answered.
+    if (!number.note.empty()) MessageBox(number.note, "tel: Link", MB_OK | MB_ICONINFORMATION);
 }

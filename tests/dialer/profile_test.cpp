@@ -170,4 +170,24 @@ TEST_F(ProfileTest, OversizedProfileIsReportedAndLeftAsItIs) {
     EXPECT_TRUE(Profile() == big) << "the profile was changed";
 }
 
+// A profile at the size limit is read, but a save that would take it past is
+// refused, and said so once, as a held lock is (an Exit saves twice).
+TEST_F(ProfileTest, SaveRefusedAtTheSizeLimitIsReportedOnce) {
+    std::string full =
+        "[Flag and Numeric]\nTransSelect=0\nOutputDevice=0\n[Dial]\nLastDial=\nLoadFile=\n"
+        "DialList0=\nDialList1=\nDialList2=\nDialList3=\nDialList4=\n;";
+    full.resize(fw::ProfileStore::kMaxProfileBytes, 'x');
+    SetProfile(full);
+    ui.Keys("5").Click(IDOK).Then([&] {
+        ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+        EXPECT_NE(ui.MessageBoxes()[0].text.find("not saved"), std::string::npos);
+        EXPECT_NE(ui.MessageBoxes()[0].text.find(ProfilePath()), std::string::npos);
+    });
+    ui.Answer(IDOK);
+    EXPECT_EQ(RunProgram(), IDOK);
+    EXPECT_EQ(ui.MessageBoxes().size(), 1u);
+    EXPECT_TRUE(ui.Problems().empty());
+    EXPECT_TRUE(Profile() == full) << "the profile was changed";
+}
+
 }  // namespace
