@@ -105,7 +105,8 @@ int main(int argc, char* argv[]) {
         const Sent sent = instances.Forward(number.number, number.dialNow, kHandOverTimeoutMs);
         if (sent == Sent::Taken) return 0;
         if (sent == Sent::NoAnswer)
-            windows.MessageBox(nullptr, kNoAnswerText, "Vantrel", MB_OK | MB_ICONEXCLAMATION);
+            windows.MessageBox(nullptr, kNoAnswerText, theApp.m_pszAppName,
+                               MB_OK | MB_ICONEXCLAMATION);
         theApp.SetStartNumber(number);
     }
     instances.Listen({[] { return theApp.CanTakeNumber(); },

@@ -5,8 +5,9 @@
 # waits (which then dials once, not twice). Each case starts a fresh first copy.
 # $1: the program, $3: the tone decoder, $4: the connection flood tool.
 PROGRAM=$1 DECODE=$3 FLOOD=$4
+# The server must not reset when the last window of a case closes.
 if [ -z "${E2E_UNDER_XVFB:-}" ]; then
-  E2E_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  E2E_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
 fi
 source "$(dirname "$0")/lib.sh"
 # What a desktop session gives a program; the idle connections outnumber it.

@@ -225,8 +225,8 @@ bool QtInstanceChannel::Listen(Receiver receiver) {
 
 bool QtInstanceChannel::SocketIsOurs() const {
     struct stat st {};
-    return lstat(socketPath_.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_dev == socketDev_ &&
-           st.st_ino == socketIno_;
+    return lstat(socketPath_.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+           st.st_dev == socketDev_ && st.st_ino == socketIno_;
 }
 
 bool QtInstanceChannel::StartListening() {
