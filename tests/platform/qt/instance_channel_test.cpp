@@ -70,23 +70,16 @@ TEST(InstanceChannelTest, OneCopyServesUntilItEndsAndACopyWithoutANumberTakesOve
     ASSERT_EQ(lstat(path.toLocal8Bit().constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    {
-        QtInstanceChannel closedAgain(path);
-        EXPECT_FALSE(closedAgain.Listen(second.Receiver()));
-    }
-    EXPECT_EQ(Inode(path), socket);
-    EXPECT_EQ(HandOver(path, "0311"), Sent::Taken);
-    EXPECT_EQ(first.numbers, std::vector<std::string>{"0311"});
-
     auto b = std::make_unique<QtInstanceChannel>(path);
     EXPECT_FALSE(b->Listen(second.Receiver()));
     RunEvents(1200);
     EXPECT_EQ(Inode(path), socket);
+    EXPECT_EQ(HandOver(path, "0311"), Sent::Taken);
     a.reset();
     RunEvents(1200);
     EXPECT_EQ(HandOver(path, "0422"), Sent::Taken);
+    EXPECT_EQ(first.numbers, std::vector<std::string>{"0311"});
     EXPECT_EQ(second.numbers, std::vector<std::string>{"0422"});
-    EXPECT_EQ(first.numbers.size(), 1u);
     b.reset();
     EXPECT_EQ(Inode(path), 0u);
 }
