@@ -1,6 +1,7 @@
 #pragma once
 // The dialer window: the program's one main window and the owner of all its state.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -167,6 +168,10 @@ private:
     // The closing gate: open for the command's own button, or after the system Close.
     bool CloseGateOpen(int ownButton) const;
     void PutNumber(const DialRequest& request);
+    // Shows the box for a number not taken. One is shown at a time: a refusal
+    // while one is open waits for it, in place of any waiting before, so numbers
+    // handed over by the thousand never stack boxes inside boxes.
+    void SayNotTaken(std::function<void()> showBox);
     // The message for a dial string that would pass its limit.
     void SayLengthLimit();
     // A number from outside the keypad, as the dial string takes it, with the
@@ -216,6 +221,8 @@ private:
     // Numbers from outside wait here until the profile has been read.
     bool m_bTakesNumbers = false;
     std::optional<DialRequest> m_pendingNumber;
+    bool m_bSayingNotTaken = false;
+    std::function<void()> m_sayNotTaken;
 
     char m_szListKept[kListSize][kDialChars + 1];
 

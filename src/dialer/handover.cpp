@@ -1,6 +1,8 @@
 // Numbers handed to the window from outside: the command line and tel: links,
 // at start or while the window runs.
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "dialer/dialer_dlg.h"
 #include "dialer/fixed_text.h"
@@ -31,19 +33,20 @@ void CDialerDlg::TakeNumber(DialRequest request) {
 void CDialerDlg::PutNumber(const DialRequest& request) {
     if (m_bDialing == 1) {
         // Changing the string under the sequencer would send a mix of both numbers.
-        MessageBox("A dial is in progress, so the number " + Quoted(request.number) +
-                       " was not taken. Press Stop, then open the number again.",
-                   nullptr, MB_OK | MB_ICONEXCLAMATION);
+        const std::string text = "A dial is in progress, so the number " + Quoted(request.number) +
+                                 " was not taken. Press Stop, then open the number again.";
+        SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
         return;
     }
     const NormalizedNumber number = TakeAsDialString(request.number);
     if (!number.ok) {
-        MessageBox("The number " + Quoted(request.number) + " was not taken.\n" + number.message,
-                   nullptr, MB_OK | MB_ICONEXCLAMATION);
+        const std::string text =
+            "The number " + Quoted(request.number) + " was not taken.\n" + number.message;
+        SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
         return;
     }
     if (number.dial.size() > static_cast<size_t>(kDialChars)) {
-        SayLengthLimit();
+        SayNotTaken([this] { SayLengthLimit(); });
         return;
     }
     m_nDialLen = CopyToBuffer(m_szDial, number.dial);
@@ -53,4 +56,12 @@ void CDialerDlg::PutNumber(const DialRequest& request) {
     if (request.dialNow) PostCommand(IDC_DIAL);
     // Shown while the dial goes on: an extension is dialed once the call is answered.
     if (!number.note.empty()) MessageBox(number.note, "tel: Link", MB_OK | MB_ICONINFORMATION);
+}
+
+void CDialerDlg::SayNotTaken(std::function<void()> showBox) {
+    m_sayNotTaken = std::move(showBox);
+    if (m_bSayingNotTaken) return;  // the open box's loop shows it next
+    m_bSayingNotTaken = true;
+    while (m_sayNotTaken) std::exchange(m_sayNotTaken, nullptr)();
+    m_bSayingNotTaken = false;
 }
