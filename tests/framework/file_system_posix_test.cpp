@@ -187,17 +187,18 @@ TEST(Links, AnotherUsersLinkInASharedFolderIsNotFollowed) {
 TEST(Locks, AFreeLockIsAlwaysTakenAndAHeldOneRefused) {
     TempDir dir;
     const string lock = dir / "list.lock";
+    // The descriptors the two locks below get: the lowest free ones.
+    const int first = open("/dev/null", O_RDONLY);
+    ASSERT_GE(first, 0);
+    close(first);
     const pid_t self = getpid();
     const pid_t watcher = fork();
     ASSERT_GE(watcher, 0);
     if (watcher == 0) {
-        char path[64], info[256];
-        for (;;) {
-            for (int fd = 3; fd < 32; ++fd) {
-                std::snprintf(path, sizeof path, "/proc/%d/fdinfo/%d", static_cast<int>(self), fd);
-                const int f = open(path, O_RDONLY);
-                if (f >= 0 && read(f, info, sizeof info) >= 0) close(f);
-            }
+        char path[64], target[PATH_MAX];
+        for (int fd = first;; fd = fd == first ? first + 1 : first) {
+            std::snprintf(path, sizeof path, "/proc/%d/fd/%d", static_cast<int>(self), fd);
+            (void)!readlink(path, target, sizeof target);
         }
     }
     int notTaken = 0, notRefused = 0;
@@ -212,6 +213,22 @@ TEST(Locks, AFreeLockIsAlwaysTakenAndAHeldOneRefused) {
     waitpid(watcher, nullptr, 0);
     EXPECT_EQ(notTaken, 0);
     EXPECT_EQ(notRefused, 0);
+
+    // The same for as long as one holds it: a process forked meanwhile has
+    // the descriptor until it starts its program.
+    pid_t forked = -1;
+    {
+        fsys::FileLock taken(lock, true, 0ms);
+        forked = fork();
+        ASSERT_GE(forked, 0);
+        if (forked == 0) {
+            for (;;) pause();
+        }
+    }
+    fsys::FileLock again(lock, true, 0ms);
+    kill(forked, SIGKILL);
+    waitpid(forked, nullptr, 0);
+    EXPECT_TRUE(again.Held());
 }
 
 }  // namespace
