@@ -175,18 +175,18 @@ Replaced ReplaceAtomically(const std::string& target, std::string_view data,
 }
 
 // ---------------------------------------------------------------------------
-// Waiting for a lock, but not for ever: tries that never block, close together
-// at first and then every few milliseconds, until the deadline. A blocking
-// lock cut short by a timer signal would also be cut short by a signal meant
-// for the wait before, or by anything else; with no signal at all, no wait
-// ends early and a lock let go is seen at the next try. The writers it waits
-// for hold the lock for a few milliseconds at a time.
+// Waiting for a lock, but not for ever: tries that never block, a millisecond
+// apart, until the deadline. A blocking lock cut short by a timer signal
+// needs a signal of the process's own and a handler for it; with no signal at
+// all, none can end a wait early. The tries come often enough to find the
+// gaps of a writer that lets go and at once locks again, a few milliseconds
+// per write, long before a wait of seconds runs out.
 
 // 0 when locked, else the errno that ended the wait (EWOULDBLOCK at the deadline).
 int LockWithin(int fd, int operation, std::chrono::milliseconds wait) {
-    constexpr std::chrono::microseconds kLongestPause{10000};
+    constexpr std::chrono::microseconds kLongestPause{1000};
     const auto deadline = posix_io::Clock::now() + wait;
-    std::chrono::microseconds pause{250};
+    std::chrono::microseconds pause{100};
     for (;;) {
         if (RetryEintr([&] { return flock(fd, operation | LOCK_NB); }) == 0) return 0;
         if (errno != EWOULDBLOCK) return errno;
