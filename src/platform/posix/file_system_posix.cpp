@@ -5,6 +5,9 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
+#ifdef __linux__
+#include <sys/inotify.h>
+#endif
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -175,25 +178,70 @@ Replaced ReplaceAtomically(const std::string& target, std::string_view data,
 }
 
 // ---------------------------------------------------------------------------
-// Waiting for a lock, but not for ever: tries that never block, a millisecond
-// apart, until the deadline. A blocking lock cut short by a timer signal
-// needs a signal of the process's own and a handler for it; with no signal at
-// all, none can end a wait early. The tries come often enough to find the
-// gaps of a writer that lets go and at once locks again, a few milliseconds
-// per write, long before a wait of seconds runs out.
+// Waiting for a lock, but not for ever: tries that never block until the
+// deadline, so that no signal is needed to end the wait and none can end it
+// early. A holder lets go by closing the lock file, and on Linux the wait
+// wakes at that close: a writer that lets go and at once locks again leaves
+// only a moment's gap, which a try at a fixed pace would mostly miss. Other
+// holders (one on another machine) are found by a try every millisecond.
+
+#ifdef __linux__
+class CloseWatch {
+public:
+    explicit CloseWatch(const std::string& path)
+        : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~CloseWatch() {
+        if (fd_ >= 0) close(fd_);
+    }
+    CloseWatch(const CloseWatch&) = delete;
+    CloseWatch& operator=(const CloseWatch&) = delete;
+
+    // Returns after the pause, or sooner when the file was closed.
+    void Pause(std::chrono::microseconds pause) {
+        if (fd_ < 0) {
+            std::this_thread::sleep_for(pause);
+            return;
+        }
+        pollfd ready = {fd_, POLLIN, 0};
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(pause).count();
+        if (poll(&ready, 1, static_cast<int>(std::max<long long>(ms, 1))) > 0) {
+            alignas(inotify_event) char events[4096];
+            while (read(fd_, events, sizeof events) > 0) {
+            }
+        }
+    }
+
+private:
+    int fd_;
+};
+#else
+struct CloseWatch {
+    explicit CloseWatch(const std::string&) {}
+    void Pause(std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); }
+};
+#endif
 
 // 0 when locked, else the errno that ended the wait (EWOULDBLOCK at the deadline).
-int LockWithin(int fd, int operation, std::chrono::milliseconds wait) {
-    constexpr std::chrono::microseconds kLongestPause{1000};
+int LockWithin(int fd, const std::string& path, int operation, std::chrono::milliseconds wait) {
+    auto tryLock = [&] { return RetryEintr([&] { return flock(fd, operation | LOCK_NB); }); };
+    if (tryLock() == 0) return 0;
+    if (errno != EWOULDBLOCK || wait.count() <= 0) return errno;
     const auto deadline = posix_io::Clock::now() + wait;
-    std::chrono::microseconds pause{100};
+    CloseWatch closes(path);
     for (;;) {
-        if (RetryEintr([&] { return flock(fd, operation | LOCK_NB); }) == 0) return 0;
+        // Tried again once the watch is in place, so that no close goes unseen.
+        if (tryLock() == 0) return 0;
         if (errno != EWOULDBLOCK) return errno;
         const auto now = posix_io::Clock::now();
         if (now >= deadline) return EWOULDBLOCK;
-        std::this_thread::sleep_for(std::min<posix_io::Clock::duration>(pause, deadline - now));
-        pause = std::min(pause * 2, kLongestPause);
+        closes.Pause(std::min<std::chrono::microseconds>(
+            std::chrono::milliseconds(1),
+            std::chrono::ceil<std::chrono::microseconds>(deadline - now)));
     }
 }
 
@@ -471,7 +519,7 @@ FileLock::FileLock(const std::string& lockPath, bool exclusive, std::chrono::mil
     }
     if (fd < 0) return;
 
-    const int result = LockWithin(fd, exclusive ? LOCK_EX : LOCK_SH, wait);
+    const int result = LockWithin(fd, lockPath, exclusive ? LOCK_EX : LOCK_SH, wait);
     if (result == 0) {
         handle_ = fd;
         status_ = LockStatus::Held;
