@@ -99,10 +99,10 @@ TEST(TempFiles, TheSweepTakesOnlyItsOwnOldFilesOfThisMachine) {
     TempDir dir;
     const unsigned long gone = static_cast<unsigned long>(FinishedProcess());
     // Other programs' files, whatever their numbers say.
-    for (const string& name : std::vector<string>{".report.tmp2024-06", ".photos.tmp2023-12", ".thesis.odt.tmp3999999-0",
-                              ".list.vtl.tmp" + std::to_string(gone) + "-0"}) {
-        WriteFileBytes(dir / name, "theirs");
-    }
+    const std::vector<string> theirs = {".report.tmp2024-06", ".photos.tmp2023-12",
+                                        ".thesis.odt.tmp3999999-0",
+                                        ".list.vtl.tmp" + std::to_string(gone) + "-0"};
+    for (const string& name : theirs) WriteFileBytes(dir / name, "theirs");
     const string stale = fsys::TempFileName("list.vtl", gone, 1);
     WriteFileBytes(dir / stale, "half");
     // Another machine's (a shared network folder): its numbers mean nothing here.
@@ -164,7 +164,8 @@ TEST(Links, AnotherUsersLinkInASharedFolderIsNotFollowed) {
         if (testing_support::BecomeUser(*victim)) {
             for (const char* name : {"shared/planted.vtl", "shared/chain.vtl", "shared/mine.vtl",
                                      "shared/roots.vtl", "theirs/via.vtl"}) {
-                saved += fsys::ReplaceFileContents(dir / name, "new") == fsys::WriteStatus::Ok ? 'y' : 'n';
+                const fsys::WriteStatus status = fsys::ReplaceFileContents(dir / name, "new");
+                saved += status == fsys::WriteStatus::Ok ? 'y' : 'n';
             }
         }
         (void)!write(results[1], saved.data(), saved.size());
@@ -205,7 +206,7 @@ TEST(Locks, AFreeLockIsAlwaysTakenAndAHeldOneRefused) {
     for (int i = 0; i < 10000; ++i) {
         fsys::FileLock taken(lock, i % 2 == 0, 0ms);
         notTaken += !taken.Held();
-        // Now and then with a wait, which must still end in time.
+        // Now and then after a wait.
         fsys::FileLock other(lock, true, i % 100 == 0 ? 2ms : 0ms);
         notRefused += other.Status() != fsys::LockStatus::Busy;
     }
@@ -214,8 +215,8 @@ TEST(Locks, AFreeLockIsAlwaysTakenAndAHeldOneRefused) {
     EXPECT_EQ(notTaken, 0);
     EXPECT_EQ(notRefused, 0);
 
-    // The same for as long as one holds it: a process forked meanwhile has
-    // the descriptor until it starts its program.
+    // Nor does a process forked while it was held, which has the descriptor
+    // until it starts its program, keep it taken once let go.
     pid_t forked = -1;
     {
         fsys::FileLock taken(lock, true, 0ms);

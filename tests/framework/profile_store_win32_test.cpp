@@ -66,7 +66,8 @@ TEST(ProfileStore, HeldLockIsWaitedForOnlyABoundedTime) {
 }
 
 void Backdate(const string& path) {
-    fs::last_write_time(fs::u8path(path), fs::file_time_type::clock::now() - std::chrono::hours(24));
+    const auto yesterday = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    fs::last_write_time(fs::u8path(path), yesterday);
 }
 
 TEST(TempFiles, LeftOversOfEndedProcessesAreRemoved) {

@@ -101,7 +101,8 @@ extern "C" void RemoveTempsAndEnd(int sig) {
 // reader stops reading fails after a while.
 WriteStatus WriteDevice(const std::string& target, std::string_view data) {
     const int fd = RetryEintr([&] {
-        return open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+        return open(target.c_str(),
+                    O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
     });
     if (fd < 0) return WriteStatus::Failed;
     bool ok = posix_io::WriteAll(fd, data, posix_io::Clock::now() + kDeviceTimeout);
@@ -114,8 +115,8 @@ WriteStatus WriteDevice(const std::string& target, std::string_view data) {
 // before the new bytes are in, and what was written is flushed and measured,
 // so a failure can be told to the user instead of passing unseen.
 WriteStatus RewriteInPlace(const std::string& target, std::string_view data) {
-    const int fd =
-        RetryEintr([&] { return open(target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC); });
+    const int fd = RetryEintr(
+        [&] { return open(target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC); });
     if (fd < 0) return WriteStatus::Failed;
     bool ok = posix_io::WriteAll(fd, data);
     ok = ok && RetryEintr([&] { return ftruncate(fd, static_cast<off_t>(data.size())); }) == 0;
@@ -190,7 +191,8 @@ class CloseWatch {
 public:
     explicit CloseWatch(const std::string& path)
         : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        const uint32_t closes = IN_CLOSE_WRITE | IN_CLOSE_NOWRITE;
+        if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), closes) < 0) {
             close(fd_);
             fd_ = -1;
         }
