@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "framework/translation.h"
+
 namespace {
 CommandLine Only(CommandLine::Action action) {
     CommandLine c;
@@ -29,22 +31,23 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             } else if (arg == "--dial") {
                 dial = true;
             } else {
-                return Usage("unknown option '" + arg + "'");
+                return Usage(fw::TrFormat("unknown option '%s'", arg.c_str()));
             }
             continue;
         }
-        if (result.number) return Usage("more than one number: '" + arg + "'");
+        if (result.number) return Usage(fw::TrFormat("more than one number: '%s'", arg.c_str()));
         result.number = DialRequest{arg, false};
     }
-    if (dial && !result.number) return Usage("--dial needs a NUMBER to dial");
+    if (dial && !result.number) return Usage(std::string(fw::Tr("--dial needs a NUMBER to dial")));
     if (result.number) result.number->dialNow = dial;
     return result;
 }
 
-std::string UsageLine() { return "Usage: vantrel [--dial] [NUMBER | tel:NUMBER]\n"; }
+std::string UsageLine() { return std::string(fw::Tr("Usage: vantrel [--dial] [NUMBER | tel:NUMBER]\n")); }
 
 std::string HelpText() {
     return UsageLine() +
+           std::string(fw::Tr(
            "Telephone dialer: dials a number as touch tones through the speaker or\n"
            "with AT commands through a modem on a serial port.\n"
            "\n"
@@ -61,5 +64,5 @@ std::string HelpText() {
            "; on is dropped.\n"
            "\n"
            "Profile: $XDG_CONFIG_HOME/vantrel.ini (normally ~/.config/vantrel.ini).\n"
-           "See vantrel(1) for the profile's [Ports] section and more.\n";
+           "See vantrel(1) for the profile's [Ports] section and more.\n"));
 }

@@ -48,8 +48,8 @@ std::optional<int> AnswerWithoutWindow(const CommandLine& commandLine) {
         std::printf("vantrel %s\n", VANTREL_VERSION);
         return 0;
     case CommandLine::Action::Usage:
-        std::fprintf(stderr, "vantrel: %s\n%sTry 'vantrel --help' for more information.\n",
-                     commandLine.error.c_str(), UsageLine().c_str());
+        std::fprintf(stderr, "vantrel: %s\n%s%s", commandLine.error.c_str(), UsageLine().c_str(),
+                     std::string(fw::Tr("Try 'vantrel --help' for more information.\n")).c_str());
         return 2;
     case CommandLine::Action::Run:
         break;
@@ -68,6 +68,7 @@ constexpr char kNoAnswerText[] =
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    fw::SetLanguage(fw::LanguageFromEnvironment());
     const CommandLine commandLine =
         ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (std::optional<int> exitCode = AnswerWithoutWindow(commandLine)) return *exitCode;
@@ -105,7 +106,7 @@ int main(int argc, char* argv[]) {
         const Sent sent = instances.Forward(number.number, number.dialNow, kHandOverTimeoutMs);
         if (sent == Sent::Taken) return 0;
         if (sent == Sent::NoAnswer)
-            windows.MessageBox(nullptr, kNoAnswerText, theApp.m_pszAppName,
+            windows.MessageBox(nullptr, fw::Tr(kNoAnswerText), fw::Tr(theApp.m_pszAppName),
                                MB_OK | MB_ICONEXCLAMATION);
         theApp.SetStartNumber(number);
     }

@@ -3,6 +3,7 @@
 // framework's names); the GUI subsystem's start-up calls main() like WinMain.
 #include "app/dialer_app.h"
 #include "framework/profile_store.h"
+#include "platform/win32/win32_language.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_serial_ports.h"
 #include "platform/win32/win32_sound.h"
@@ -15,6 +16,7 @@ CDialerApp theApp;
 }  // namespace
 
 int main() {
+    fw::SetLanguage(platform::UserInterfaceLanguage());
     platform::Win32WindowSystem windows;
     platform::Win32SoundOutput sound;
     platform::Win32ResourceClips clips;

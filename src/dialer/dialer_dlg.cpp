@@ -86,7 +86,7 @@ END_MESSAGE_MAP()
 bool CDialerDlg::OnInitDialog() {
     CDialog::OnInitDialog();  // attaches the slider before it is set up below
 
-    std::string_view about = res::LoadStringResource(res::IDS_ABOUTBOX);
+    std::string_view about = fw::Tr(res::LoadStringResource(res::IDS_ABOUTBOX));
     if (!about.empty()) {
         Native()->AppendSystemMenuSeparator();
         Native()->AppendSystemMenuItem(IDM_ABOUTBOX, about);

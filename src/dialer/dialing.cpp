@@ -34,7 +34,7 @@ void CDialerDlg::OnDial() {
     } else if (m_nOutputDevice == 1 && m_bTimerSet == 0 && m_nModemPhase == 0 &&
                !m_strHaltMessage.empty()) {
         // Halted at its first step: say so again rather than seem dead.
-        MessageBox(m_strHaltMessage + "\n" + kHaltedLine);
+        MessageBox(m_strHaltMessage + "\n" + std::string(fw::Tr(kHaltedLine)));
     }
 }
 
@@ -77,7 +77,7 @@ void CDialerDlg::OnTimer(UINT nIDEvent) {
 
     if (step.ownWait || step.waitMs != 0) {
         if (SetTimer(TIMER_DIAL, static_cast<UINT>(step.waitMs), nullptr) == 0) {
-            MessageBox(kTimerError);
+            MessageBox(fw::Tr(kTimerError));
             return;
         }
         m_bTimerSet = 1;
@@ -134,9 +134,9 @@ port::SerialLine* CDialerDlg::ModemLine() {
         m_modemReplies.Clear();
         return m_modemLine.get();
     }
-    std::string text = kPortOpenError;
+    std::string text(fw::Tr(kPortOpenError));
     if (name.empty()) {
-        text += std::string("\n") + kNoPortLine;
+        text += "\n" + std::string(fw::Tr(kNoPortLine));
     } else if (ports) {
         const port::SerialOpenFailure why = ports->LastFailure();
         if (!why.reason.empty())
@@ -155,7 +155,7 @@ void CDialerDlg::ModemStep() {
 
     if (m_nModemPhase == 0) {
         m_strSavedDial = m_strDial;
-        m_strDial = kModemStatus;
+        m_strDial = fw::Tr(kModemStatus);
         UpdateData(false);
         // A new exchange on a line still held: what came before is forgotten,
         // and a hang-up under way gives way to it.
@@ -170,7 +170,7 @@ void CDialerDlg::ModemStep() {
         port->Write(ComposeModemInitLine(m_szModemInit));
         if (SetTimer(TIMER_DIAL, static_cast<UINT>(m_nModemInitWait), nullptr) == 0) {
             UpdateModemTimer();
-            MessageBox(kTimerError);
+            MessageBox(fw::Tr(kTimerError));
             return;
         }
         m_bTimerSet = 1;
@@ -260,7 +260,7 @@ void CDialerDlg::PollModemLine() {
             // Put back what the result covered, unless something else has been shown since.
             UpdateData(true);
             if (m_strDial == m_strShownResult) {
-                m_strDial = m_bDialing == 1 && m_nModemPhase == 1 ? kModemStatus : m_szDial;
+                m_strDial = m_bDialing == 1 && m_nModemPhase == 1 ? std::string(fw::Tr(kModemStatus)) : std::string(m_szDial);
                 UpdateData(false);
             }
             m_strShownResult.clear();
@@ -304,7 +304,7 @@ bool CDialerDlg::HandleModemReply(const std::string& line, std::string& latest) 
 
 void CDialerDlg::ShowModemResult(const std::string& text) {
     UpdateData(true);
-    m_strShownResult = kResultPrefix + text;
+    m_strShownResult = std::string(fw::Tr(kResultPrefix)) + text;
     m_strDial = m_strShownResult;
     UpdateData(false);
     m_nResultLeftMs = kResultShownMs;

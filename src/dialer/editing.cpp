@@ -9,7 +9,7 @@
 #include "settings/profile_keys.h"
 
 void CDialerDlg::SayLengthLimit() {
-    MessageBox("これ以上は入力できません.", "Input charcter length limit", MB_OK);
+    MessageBox(fw::Tr("これ以上は入力できません."), "Input charcter length limit", MB_OK);
 }
 
 NormalizedNumber CDialerDlg::TakeAsDialString(const std::string& text) const {

@@ -97,8 +97,7 @@ void CDialerDlg::OnListDelete() {
     const int p = m_ctlSlider.GetPos();
     const int s = m_nTransSelect;
     if (!IsRow(s)) return;
-    char question[128];
-    std::snprintf(question, sizeof question, "ﾘｽﾄの %d 番目を消去しますか?", p + s + 1);
+    const std::string question = fw::TrFormat("ﾘｽﾄの %d 番目を消去しますか?", p + s + 1);
     // Only Yes empties the entry: a box closed any other way answers No.
     if (MessageBox(question, "List Delete", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
     m_szList[p + s][0] = '\0';
@@ -109,12 +108,13 @@ void CDialerDlg::OnListDelete() {
 void CDialerDlg::LoadListFile(std::string path, int bPrevious) {
     const ListReadResult result = ReadListFile(path, m_szList);
     if (result.status == ListReadStatus::CannotOpen) {
-        const char* lead = bPrevious == 1 ? "前回のﾌｧｲﾙ" : "ﾌｧｲﾙ";
-        AfxMessageBox(std::string(lead) + "\n  " + path + "\nのｵｰﾌﾟﾝ ｴﾗｰです", MB_OK, 0);
+        const char* format = bPrevious == 1 ? "前回のﾌｧｲﾙ\n  %s\nのｵｰﾌﾟﾝ ｴﾗｰです"
+                                            : "ﾌｧｲﾙ\n  %s\nのｵｰﾌﾟﾝ ｴﾗｰです";
+        AfxMessageBox(fw::TrFormat(format, path.c_str()), MB_OK, 0);
         return;
     }
     if (result.status == ListReadStatus::Empty) {
-        MessageBox("ﾃﾞｰﾀﾌｧｲﾙが空です.", nullptr, MB_OK);
+        MessageBox(fw::Tr("ﾃﾞｰﾀﾌｧｲﾙが空です."), nullptr, MB_OK);
         return;
     }
     SetListFile(path);
@@ -127,7 +127,7 @@ void CDialerDlg::LoadListFile(std::string path, int bPrevious) {
 }
 
 void CDialerDlg::OnListLoad() {
-    CFileDialog dialog(true, kListDefExt, nullptr, kListDialogFlags, kListFilter, this);
+    CFileDialog dialog(true, kListDefExt, nullptr, kListDialogFlags, fw::Tr(kListFilter).data(), this);
     if (dialog.DoModal() != IDOK) return;
     LoadListFile(dialog.GetPathName(), 0);
 }
@@ -135,7 +135,7 @@ void CDialerDlg::OnListLoad() {
 void CDialerDlg::OnListSave() { SaveListAs(); }
 
 bool CDialerDlg::SaveListAs() {
-    CFileDialog dialog(false, kListDefExt, nullptr, kListDialogFlags, kListFilter, this);
+    CFileDialog dialog(false, kListDefExt, nullptr, kListDialogFlags, fw::Tr(kListFilter).data(), this);
     if (dialog.DoModal() != IDOK) return false;
     const std::string path = dialog.GetPathName();
     UpdateData(true);
@@ -159,7 +159,7 @@ bool CDialerDlg::SaveListAs() {
                            "another file.",
                        nullptr, MB_OK | MB_ICONEXCLAMATION);
         } else {
-            MessageBox("ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです.", nullptr, MB_OK);
+            MessageBox(fw::Tr("ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです."), nullptr, MB_OK);
         }
         return false;
     }

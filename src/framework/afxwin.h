@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/ports.h"
+#include "framework/translation.h"
 #include "framework/win_types.h"
 
 class CDialog;

@@ -8,15 +8,13 @@
 namespace {
 
 // The standard validation messages, in the interface's language.
-std::string IntegerPrompt() { return "整数を入力してください."; }
+std::string IntegerPrompt() { return std::string(fw::Tr("整数を入力してください.")); }
 
 std::string RangePrompt(int lo, int hi) {
-    return std::to_string(lo) + " から " + std::to_string(hi) + " までの整数を入力してください.";
+    return fw::TrFormat("%d から %d までの整数を入力してください.", lo, hi);
 }
 
-std::string LengthPrompt(int maxChars) {
-    return std::to_string(maxChars) + " 文字以内で入力してください.";
-}
+std::string LengthPrompt(int maxChars) { return fw::TrFormat("%d 文字以内で入力してください.", maxChars); }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 

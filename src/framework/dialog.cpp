@@ -24,7 +24,7 @@ const MessageMap* CDialog::GetThisMessageMap() {
 const MessageMap* CDialog::GetMessageMap() const { return GetThisMessageMap(); }
 
 int CDialog::DoModal() {
-    m_template = res::FindDialogTemplate(m_nIDTemplate);
+    m_template = fw::TranslatedTemplate(m_nIDTemplate);
     CWinApp* app = AfxGetApp();
     if (!m_template || !app) return -1;
 
@@ -94,7 +94,7 @@ bool CDialog::KillTimer(UINT id) { return m_native && m_native->KillTimer(id); }
 
 int CDialog::MessageBox(std::string_view text, const char* caption, UINT type) {
     CWinApp* app = AfxGetApp();
-    std::string_view title = caption ? std::string_view(caption) : app->m_pszAppName;
+    std::string_view title = fw::Tr(caption ? std::string_view(caption) : app->m_pszAppName);
     return app->Windows().MessageBox(m_native.get(), text, title, type);
 }
 

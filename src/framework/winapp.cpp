@@ -100,13 +100,12 @@ bool CWinApp::NoteProfileWrite(bool written) {
 void CWinApp::WinHelp(unsigned long /*data*/, UINT /*cmd*/) {
     // Every topic lives in the one help page; the desktop's browser shows it.
     if (!fsys::IsRegularFile(m_helpFile) || !m_windows->OpenHelp(m_helpFile)) {
-        std::string text = "ヘルプファイル\n  " + m_helpFile + "\nを開けません.";
-        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+        AfxMessageBox(fw::TrFormat("ヘルプファイル\n  %s\nを開けません.", m_helpFile.c_str()), MB_OK | MB_ICONEXCLAMATION);
     }
 }
 
 int AfxMessageBox(std::string_view text, UINT type, UINT /*helpId*/) {
     CWinApp* app = AfxGetApp();
     port::Window* owner = app->m_pMainWnd ? app->m_pMainWnd->Native() : nullptr;
-    return app->Windows().MessageBox(owner, text, app->m_pszAppName, type);
+    return app->Windows().MessageBox(owner, text, fw::Tr(app->m_pszAppName), type);
 }

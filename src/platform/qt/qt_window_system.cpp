@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "framework/translation.h"
 #include "platform/qt/qt_window.h"
 
 namespace platform {
@@ -197,6 +198,10 @@ int QtWindowSystem::MessageBox(port::Window* owner, std::string_view text,
         box.setDefaultButton(QMessageBox::Ok);
         break;
     }
+    // Ours, not Qt's: the buttons speak the program's language with its accelerators.
+    for (auto [button, text] : {std::pair{QMessageBox::Ok, "OK"}, {QMessageBox::Cancel, "Cancel"},
+                                {QMessageBox::Yes, "&Yes"}, {QMessageBox::No, "&No"}})
+        if (QAbstractButton* b = box.button(button)) b->setText(FromUtf8(fw::Tr(text)));
     box.exec();
     Reactivate(OwnerWidget(owner));
     switch (box.standardButton(box.clickedButton())) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/translation.h"
 #include "platform/win32/win32_dialog_template.h"
 #include "platform/win32/win32_text.h"
 #include "resources/dialog_template.h"
@@ -180,7 +181,7 @@ int ShowMessageDialog(HWND owner, std::wstring_view text, std::wstring_view capt
     for (size_t i = 0; i < box.buttons.size(); ++i) {
         const Button& b = box.buttons[i];
         const DWORD kind = int(i) == box.defaultIndex ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-        controls.push_back({b.id, res::ControlKind::PushButton, b.text, 0, 0, 0, 0,
+        controls.push_back({b.id, res::ControlKind::PushButton, fw::Tr(b.text), 0, 0, 0, 0,
                             kVisible | WS_TABSTOP | (i == 0 ? WS_GROUP : 0) | kind});
     }
     const std::string title = Narrow(caption.empty() ? std::wstring_view(L"Error") : caption);
