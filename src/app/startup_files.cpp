@@ -22,13 +22,15 @@ void AddFolders(const std::string& path, std::set<std::string>& folders) {
 void ReportUnusableProfile(const fw::ProfileStore& profile) {
     const fw::ProfileState state = profile.State();
     if (state != fw::ProfileState::TooLarge && state != fw::ProfileState::Unreadable) return;
-    const std::string why = state == fw::ProfileState::TooLarge
-                                ? "is larger than 1 MiB, far larger than any settings file"
-                                : "cannot be read";
-    AfxMessageBox("The settings file\n  " + profile.Path() + "\n" + why +
-                      ", so it is not used: the default settings apply for this run and the "
-                      "file is left unchanged. Move it away to start with fresh settings.",
-                  MB_OK | MB_ICONEXCLAMATION);
+    const char* format =
+        state == fw::ProfileState::TooLarge
+            ? "The settings file\n  %s\nis larger than 1 MiB, far larger than any settings file, "
+              "so it is not used: the default settings apply for this run and the file is left "
+              "unchanged. Move it away to start with fresh settings."
+            : "The settings file\n  %s\ncannot be read, so it is not used: the default settings "
+              "apply for this run and the file is left unchanged. Move it away to start with "
+              "fresh settings.";
+    AfxMessageBox(fw::TrFormat(format, profile.Path().c_str()), MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace

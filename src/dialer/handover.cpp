@@ -33,15 +33,18 @@ void CDialerDlg::TakeNumber(DialRequest request) {
 void CDialerDlg::PutNumber(const DialRequest& request) {
     if (m_bDialing == 1) {
         // Changing the string under the sequencer would send a mix of both numbers.
-        const std::string text = "A dial is in progress, so the number " + Quoted(request.number) +
-                                 " was not taken. Press Stop, then open the number again.";
+        const std::string text = fw::TrFormat(
+            "A dial is in progress, so the number %s was not taken. Press Stop, then open the "
+            "number again.",
+            Quoted(request.number).c_str());
         SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
         return;
     }
     const NormalizedNumber number = TakeAsDialString(request.number);
     if (!number.ok) {
         const std::string text =
-            "The number " + Quoted(request.number) + " was not taken.\n" + number.message;
+            fw::TrFormat("The number %s was not taken.\n", Quoted(request.number).c_str()) +
+            number.message;
         SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
         return;
     }

@@ -41,16 +41,19 @@ std::string Printable(const std::string& line) {
 
 std::string RefusedEntriesMessage(const ListReadResult& result) {
     const int n = result.refusedCount;
-    std::string text = std::to_string(n) + (n == 1 ? " entry" : " entries") +
-                       " of the list file could not be loaded, because " +
-                       (n == 1 ? "it holds" : "they hold") +
-                       " characters other than 0-9, A-D, *, #, - and the comma:\n";
+    std::string text =
+        n == 1 ? fw::TrFormat("%d entry of the list file could not be loaded, because it holds "
+                              "characters other than 0-9, A-D, *, #, - and the comma:\n",
+                              n)
+               : fw::TrFormat("%d entries of the list file could not be loaded, because they hold "
+                              "characters other than 0-9, A-D, *, #, - and the comma:\n",
+                              n);
     for (const RefusedEntry& e : result.refused)
-        text += "\n  entry " + std::to_string(e.index + 1) + ": " + Printable(e.line);
+        text += fw::TrFormat("\n  entry %d: %s", e.index + 1, Printable(e.line).c_str());
     if (n > static_cast<int>(result.refused.size()))
-        text += "\n  and " + std::to_string(n - static_cast<int>(result.refused.size())) + " more";
-    text += "\n\nThey are empty in the list now. Saving the list over this file would "
-            "replace them with empty lines.";
+        text += fw::TrFormat("\n  and %d more", n - static_cast<int>(result.refused.size()));
+    text += fw::Tr("\n\nThey are empty in the list now. Saving the list over this file would "
+                   "replace them with empty lines.");
     return text;
 }
 }  // namespace
@@ -121,7 +124,7 @@ void CDialerDlg::LoadListFile(std::string path, int bPrevious) {
     m_ctlSlider.SetPos(0);
     RefreshListView();
     UpdateData(false);
-    if (!ProfileCanHold(path)) MessageBox(kPathNotKept, nullptr, MB_OK | MB_ICONEXCLAMATION);
+    if (!ProfileCanHold(path)) MessageBox(fw::Tr(kPathNotKept), nullptr, MB_OK | MB_ICONEXCLAMATION);
     if (result.refusedCount > 0)
         MessageBox(RefusedEntriesMessage(result), nullptr, MB_OK | MB_ICONEXCLAMATION);
 }
@@ -147,16 +150,16 @@ bool CDialerDlg::SaveListAs() {
         if (damaged) {
             // Written in place (a hard-linked file, a folder that takes no new
             // file) and stopped part-way: the old list is gone too, so say so.
-            MessageBox("The list file\n  " + path +
-                           "\ncould not be written completely and may be damaged. Save the "
-                           "list again, or to another file.",
+            MessageBox(fw::TrFormat("The list file\n  %s\ncould not be written completely and may "
+                                    "be damaged. Save the list again, or to another file.",
+                                    path.c_str()),
                        nullptr, MB_OK | MB_ICONEXCLAMATION);
         } else if (refused) {
             // The link may have been laid to make the save overwrite another file.
-            MessageBox("The list file\n  " + path +
-                           "\nleads through a symbolic link that another user owns in a "
-                           "shared folder, so the list was not saved there. Save the list to "
-                           "another file.",
+            MessageBox(fw::TrFormat("The list file\n  %s\nleads through a symbolic link that "
+                                    "another user owns in a shared folder, so the list was not "
+                                    "saved there. Save the list to another file.",
+                                    path.c_str()),
                        nullptr, MB_OK | MB_ICONEXCLAMATION);
         } else {
             MessageBox(fw::Tr("ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです."), nullptr, MB_OK);
@@ -165,7 +168,7 @@ bool CDialerDlg::SaveListAs() {
     }
     SetListFile(path);
     UpdateData(false);
-    if (!ProfileCanHold(path)) MessageBox(kPathNotKept, nullptr, MB_OK | MB_ICONEXCLAMATION);
+    if (!ProfileCanHold(path)) MessageBox(fw::Tr(kPathNotKept), nullptr, MB_OK | MB_ICONEXCLAMATION);
     return true;
 }
 
@@ -199,7 +202,7 @@ bool CDialerDlg::ListChangesWouldBeLost() const {
 
 bool CDialerDlg::ConfirmListBeforeClose() {
     if (!ListChangesWouldBeLost()) return true;
-    const int answer = MessageBox(kUnsavedListQuestion, nullptr, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    const int answer = MessageBox(fw::Tr(kUnsavedListQuestion), nullptr, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
     if (answer == IDNO) return true;
     if (answer == IDYES && SaveListAs()) return true;
     // The window goes on as before the close was asked for: Esc is ignored again.

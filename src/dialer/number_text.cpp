@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "framework/translation.h"
+
 namespace {
 
 bool IsDialChar(char c) {
@@ -121,9 +123,10 @@ std::string NoteDroppedParameters(std::string_view params) {
     }
     if (count == 0) return "";
     if (count > kShownParameters)
-        named += " and " + std::to_string(count - kShownParameters) + " more";
-    std::string note = "Not dialed: " + named + " from the link; only the number is dialed.";
-    if (extension) note += " Dial the extension yourself once the call is answered.";
+        named += fw::TrFormat(" and %d more", int(count - kShownParameters));
+    std::string note =
+        fw::TrFormat("Not dialed: %s from the link; only the number is dialed.", named.c_str());
+    if (extension) note += fw::Tr(" Dial the extension yourself once the call is answered.");
     return note;
 }
 
@@ -185,16 +188,16 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
         }
         if (c == '+' && !anyKept) {
             if (intlPrefix.empty())
-                return Refuse(
+                return Refuse(std::string(fw::Tr(
                     "The number starts with \"+\", but no international call prefix is set. "
                     "Set it as IntlPrefix in the [Dial] section of the profile vantrel.ini "
-                    "(for example IntlPrefix=00), then try again.");
+                    "(for example IntlPrefix=00), then try again.")));
             for (char p : intlPrefix)
                 if (!IsDialChar(p))
-                    return Refuse("The international call prefix IntlPrefix in the [Dial] section "
-                                  "of the profile contains " +
-                                  Describe(std::string_view(&p, 1)) +
-                                  ", which cannot be dialed. Correct it in vantrel.ini.");
+                    return Refuse(fw::TrFormat(
+                        "The international call prefix IntlPrefix in the [Dial] section of the "
+                        "profile contains %s, which cannot be dialed. Correct it in vantrel.ini.",
+                        Describe(std::string_view(&p, 1)).c_str()));
             result.dial += intlPrefix;
             anyKept = true;
             countryDigits = 0;
@@ -202,10 +205,11 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
             continue;
         }
         const size_t n = CharLength(text, i);
-        return Refuse("The number cannot be dialed: it contains " + Describe(text.substr(i, n)) +
-                      ". Only digits, *, #, A to D, commas and hyphens can be dialed.");
+        return Refuse(fw::TrFormat("The number cannot be dialed: it contains %s. Only digits, *, #, "
+                                   "A to D, commas and hyphens can be dialed.",
+                                   Describe(text.substr(i, n)).c_str()));
     }
-    if (!anyKept) return Refuse("There is no telephone number in the text.");
+    if (!anyKept) return Refuse(std::string(fw::Tr("There is no telephone number in the text.")));
     result.ok = true;
     result.note = std::move(note);
     return result;
