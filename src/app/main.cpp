@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QString>
+#include <QTranslator>
 
 #include <cstdio>
 #include <optional>
@@ -76,6 +79,12 @@ int main(int argc, char* argv[]) {
     // The arguments are the program's own; Qt is given none to interpret.
     int qtArgc = 1;
     QApplication qtApp(qtArgc, argv);
+    // Qt's own texts (the file dialog's, above all) in the program's language.
+    QTranslator qtTexts;
+    if (fw::CurrentLanguage() == fw::Language::Japanese &&
+        qtTexts.load(QLocale(QLocale::Japanese), "qtbase", "_",
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     // Stopped during a save, the program leaves no temporary file behind.
     fsys::RemoveTempFilesOnSignals();
     QApplication::setApplicationName("vantrel");
