@@ -36,7 +36,7 @@ constexpr uint32_t kSsCenter = 0x1u;
 constexpr uint32_t kSsRight = 0x2u;
 constexpr uint32_t kEsCenter = 0x1u;
 constexpr UINT kSysCommandMask = 0xFFF0u;
-// The shortest interval the original platform's timers run at.
+// The shortest interval Windows timers run at.
 constexpr UINT kMinTimerMs = 10;
 
 QString FromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -52,7 +52,7 @@ std::string ToBytes(const QString& text) {
                                                 size_t(text.size())));
 }
 
-// Rounds half away from zero, as the platform's MulDiv does.
+// Rounds half away from zero, as Windows' MulDiv does.
 int MulDiv(int a, int b, int c) {
     const long long p = static_cast<long long>(a) * b;
     return p >= 0 ? int((p + c / 2) / c) : -int((-p + c / 2) / c);
@@ -109,7 +109,7 @@ private:
     bool saved_;
 };
 
-// A group frame the way the original platform draws it: an etched rectangle
+// A group frame the way Windows draws it: an etched rectangle
 // whose top edge runs through the middle of the caption, so the frame encloses
 // the template's whole rectangle instead of starting below the caption.
 class FrameBox : public QGroupBox {
@@ -343,7 +343,7 @@ void QtWindow::BuildControls(const res::DialogTemplate& tmpl, DialogBaseUnits un
     }
 }
 
-// The templates were measured with the original platform's Japanese face,
+// The templates were measured with the Japanese Windows face they name,
 // whose Latin letters are narrower than those of the faces found here. A label
 // that would lose its end grows to the right into free space, up to the frame
 // around it, so that it stays readable.
@@ -399,7 +399,7 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& c, size_t index, QBut
         else if (c.style & kEsCenter)
             e->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         if (c.style & ES_READONLY) {
-            // A read-only field sits on the dialog's face, as on the original platform.
+            // A read-only field sits on the dialog's face, as on Windows.
             QPalette pal = e->palette();
             pal.setColor(QPalette::Base, pal.color(QPalette::Window));
             e->setPalette(pal);
@@ -441,7 +441,7 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& c, size_t index, QBut
     }
     case res::ControlKind::Slider: {
         auto* s = new QSlider((c.style & TBS_VERT) ? Qt::Vertical : Qt::Horizontal, parent);
-        // The platform's trackbar starts with 0 to 100, a line of 1 and a page of a fifth.
+        // A Win32 trackbar starts with 0 to 100, a line of 1 and a page of a fifth.
         s->setRange(0, 100);
         s->setSingleStep(1);
         s->setPageStep(20);
@@ -489,7 +489,7 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& c, size_t index, QBut
     return new QWidget(parent);
 }
 
-// As on the original platform, checking a radio button makes it a tab stop
+// As in the Win32 dialog manager, checking a radio button makes it a tab stop
 // and unchecking it takes that away, so Tab reaches a group at its checked
 // button and skips a group with none checked.
 void QtWindow::UpdateRadioTabStop(size_t index) {
@@ -577,7 +577,7 @@ bool QtWindow::HandleDialogKey(QObject* watched, QKeyEvent* key) {
         return true;
     }
     if ((key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) && mods == Qt::NoModifier) {
-        // The platform's trackbar takes Right as Down and Left as Up whatever
+        // A Win32 trackbar takes Right as Down and Left as Up whatever
         // its orientation; Qt's inverted controls would swap the pair.
         if (auto* slider = qobject_cast<QSlider*>(watched); slider && slider->invertedControls()) {
             slider->triggerAction(key->key() == Qt::Key_Right ? QAbstractSlider::SliderSingleStepAdd
@@ -681,7 +681,7 @@ void QtWindow::SetChecked(int id, bool checked) {
     auto* button = e ? qobject_cast<QAbstractButton*>(e->widget) : nullptr;
     if (!button || !button->isCheckable()) return;
     QuietScope quiet(quiet_);
-    // Like the platform's check message, this touches one button only; the
+    // Like the Win32 check message, this touches one button only; the
     // group's exclusivity would otherwise refuse to leave none checked.
     if (e->group) e->group->setExclusive(false);
     button->setChecked(checked);
@@ -751,7 +751,7 @@ void QtWindow::SliderSetPos(int id, int pos, bool) {
     auto* slider = e ? qobject_cast<QSlider*>(e->widget) : nullptr;
     if (!slider) return;
     QuietScope quiet(quiet_);
-    slider->setValue(pos);  // clamped to the range, as the platform does
+    slider->setValue(pos);  // clamped to the range, as a Win32 trackbar does
     e->scrollActionPending = false;
 }
 
@@ -780,7 +780,7 @@ bool QtWindow::KillTimer(UINT id) {
 void QtWindow::AppendSystemMenuSeparator() { extraMenu_.push_back({true, 0, {}}); }
 
 void QtWindow::AppendSystemMenuItem(UINT cmd, std::string_view text) {
-    // The platform's access key marker is also Qt's, so "&A" keeps working.
+    // The Windows access key marker is also Qt's, so "&A" keeps working.
     extraMenu_.push_back({false, cmd, FromUtf8(text)});
 }
 

@@ -24,7 +24,7 @@ namespace platform {
 class QtWindowSystem;
 class QtWindow;
 
-// Dialog units to pixels, the way the original platform maps them: the
+// Dialog units to pixels, the way the Win32 dialog manager maps them: the
 // horizontal unit is the font's average character width, the vertical its height.
 struct DialogBaseUnits {
     int x = 0;

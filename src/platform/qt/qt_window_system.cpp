@@ -101,7 +101,7 @@ std::string ToQtFileFilter(std::string_view filter) {
         QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
         for (QString& pat : patterns) {
             pat = pat.trimmed();
-            // "*.*" means every file on the original platform, dotted or not.
+            // "*.*" means every file on Windows, dotted or not.
             if (pat == "*.*") pat = "*";
         }
         // A name that already shows its patterns, "Data(*.vtl)", is shown as it is.

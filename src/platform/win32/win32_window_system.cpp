@@ -41,7 +41,7 @@ bool IsTextLabel(HWND control) {
     return lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_LEFT;
 }
 
-// The templates were measured with the original Japanese face. Where another
+// The templates were measured with the Japanese face they name. Where another
 // face stands in with wider letters, a label would wrap and lose its end in
 // its one-line box; it grows to the right into free space instead, up to the
 // frame around it or the next control, so that it stays readable.

@@ -467,7 +467,7 @@ TEST_F(QtWindowTest, LimitTextRefusesBytesBeyondTheLimit) {
     for (int i = 0; i < 11; ++i) SendKey(w->Control(1076), 0, Qt::NoModifier, QString::fromUtf8("あ"));
     EXPECT_EQ(w->Text(1076).size(), 30u);  // ten three-byte characters; the eleventh would be 33
 
-    // The program itself may still set a longer text, as on the original platform.
+    // The program itself may still set a longer text, as on Windows.
     w->SetText(1076, std::string(40, 'x'));
     EXPECT_EQ(w->Text(1076).size(), 40u);
     EXPECT_EQ(w->FocusId(), 1076);
