@@ -25,6 +25,7 @@
 
 #include "framework/byte_text.h"
 #include "platform/qt/qt_window_system.h"
+#include "resources/resource_ids.h"
 
 namespace platform {
 namespace {

@@ -14,6 +14,7 @@
 #include "platform/win32/win32_menu_item.h"
 #include "platform/win32/win32_message_box.h"
 #include "platform/win32/win32_text.h"
+#include "resources/resource_ids.h"
 
 namespace platform {
 namespace {

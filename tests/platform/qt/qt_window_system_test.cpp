@@ -31,6 +31,7 @@
 
 #include "platform/qt/qt_window.h"
 #include "platform/qt/qt_window_system.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
