@@ -162,7 +162,7 @@ struct AlsaSoundOutput::Worker {
                 }
                 ok = stream.Service(Clock::now()) && ok;
                 if (holding && (!ok || stream.ToneDone())) {
-                    if (ok) stream.Released(Clock::now());
+                    if (ok) stream.ReleaseTone(Clock::now());
                     lock.lock();
                     holding = false;
                     self->busy = false;

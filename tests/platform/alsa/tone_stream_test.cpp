@@ -178,7 +178,7 @@ struct Rig {
         for (int i = 0; i < 10000; ++i) {
             ASSERT_TRUE(stream.Service(now));
             if (stream.ToneDone()) {
-                stream.Released(now);
+                stream.ReleaseTone(now);
                 return;
             }
             Step(stream.NextService(now).value_or(now + 1ms));
