@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/alsa/alsa_sound.h"
+#include "framework/wave_image.h"
 
 namespace platform {
 namespace {
@@ -97,7 +97,7 @@ void ToneStream::PlayOut() {
     Reset();
 }
 
-bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> waited) {
+bool ToneStream::Queue(const fw::WaveImage& wave, std::optional<Clock::duration> waited) {
     const PcmFormat format{wave.channels, wave.rate, wave.bitsPerSample};
     if (dev_ && format_ != format) {
         PlayOut();  // the last tone's end, before another stream starts

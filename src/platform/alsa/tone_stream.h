@@ -14,9 +14,11 @@
 
 #include "platform/alsa/pcm_device.h"
 
-namespace platform {
-
+namespace fw {
 struct WaveImage;
+}
+
+namespace platform {
 
 class ToneStream {
 public:
@@ -34,7 +36,7 @@ public:
     // took since its previous play returned; nothing for a tone that keeps no
     // time with the last, which starts the stream afresh once the last tone has
     // been heard. False when the device cannot play it.
-    bool Queue(const WaveImage& wave, std::optional<Clock::duration> waited);
+    bool Queue(const fw::WaveImage& wave, std::optional<Clock::duration> waited);
     // Writes what is due and gets over underruns; false when the device has
     // failed and was closed (the tone in hand is given up).
     bool Service(Clock::time_point now);

@@ -1,10 +1,12 @@
 #include "platform/headless/headless.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
+#include "framework/byte_text.h"
+#include "framework/edit_limit.h"
 #include "framework/file_system.h"
+#include "framework/wave_image.h"
 
 namespace headless {
 namespace {
@@ -12,38 +14,20 @@ namespace {
 constexpr int kHorizontalBase = 7;  // pixels per 4 dialog units
 constexpr int kVerticalBase = 14;   // pixels per 8 dialog units
 
-uint32_t ReadLe32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// Length of a PCM WAVE image in milliseconds; nullopt when it is not one.
+// Length of a playable WAVE image in milliseconds, rounded; nullopt when no
+// sound output would play it.
 std::optional<int64_t> WaveDurationMs(const uint8_t* data, size_t size) {
-    if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
-        return std::nullopt;
-    uint32_t byteRate = 0;
-    size_t pos = 12;
-    while (pos + 8 <= size) {
-        uint32_t chunkSize = ReadLe32(data + pos + 4);
-        if (std::memcmp(data + pos, "fmt ", 4) == 0 && chunkSize >= 16 && pos + 8 + 16 <= size) {
-            byteRate = ReadLe32(data + pos + 8 + 8);
-        } else if (std::memcmp(data + pos, "data", 4) == 0) {
-            if (byteRate == 0) return std::nullopt;
-            uint64_t bytes = std::min<uint64_t>(chunkSize, size - pos - 8);
-            return static_cast<int64_t>((bytes * 1000 + byteRate / 2) / byteRate);
-        }
-        pos += 8 + chunkSize + (chunkSize & 1);
-    }
-    return std::nullopt;
+    const std::optional<fw::WaveImage> wave = fw::ParseWave(data, size);
+    if (!wave) return std::nullopt;
+    return static_cast<int64_t>((uint64_t(wave->frames) * 1000 + wave->rate / 2) / wave->rate);
 }
 
 bool IsPushButton(const ControlState& c) { return c.kind == res::ControlKind::PushButton; }
 
-std::string CutUtf8(std::string text, size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    size_t n = maxBytes;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    text.resize(n);
-    return text;
+// What a field keeps of a text typed into it whole, as framework/edit_limit.h says.
+std::string TypedWithinLimit(std::string_view text, int limit) {
+    const std::u16string typed = fw::BytesToUtf16(text);
+    return fw::Utf16ToBytes(fw::FitEditToLimit(u"", typed, typed.size(), limit).text);
 }
 
 }  // namespace
@@ -498,7 +482,7 @@ void HeadlessSystem::ApplyToDialog(HeadlessWindow& w, Action& a) {
                 return;
             }
             w.SetFocus(a.id);
-            c->text = c->limit > 0 ? CutUtf8(a.text, size_t(c->limit)) : a.text;
+            c->text = TypedWithinLimit(a.text, c->limit);
             return;
         }
         case K::Paint: ev.OnPaintEvent(); return;

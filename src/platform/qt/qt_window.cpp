@@ -24,6 +24,8 @@
 #include <algorithm>
 
 #include "framework/byte_text.h"
+#include "framework/edit_limit.h"
+#include "framework/label_widening.h"
 #include "platform/qt/qt_window_system.h"
 #include "resources/resource_ids.h"
 
@@ -59,16 +61,32 @@ int MulDiv(int a, int b, int c) {
     return p >= 0 ? int((p + c / 2) / c) : -int((-p + c / 2) / c);
 }
 
-// Refuses edits that would make the text longer than a number of bytes.
+// Holds a field to its limit as framework/edit_limit.h says. A text the
+// program sets (while `programmatic` is on) is taken whole.
 class ByteLimitValidator : public QValidator {
 public:
-    ByteLimitValidator(int bytes, QObject* parent) : QValidator(parent), bytes_(bytes) {}
-    State validate(QString& input, int&) const override {
-        return ToBytes(input).size() > size_t(bytes_) ? Invalid : Acceptable;
+    ByteLimitValidator(int bytes, const QString& text, const bool& programmatic, QObject* parent)
+        : QValidator(parent), bytes_(bytes), last_(text), programmatic_(programmatic) {}
+    State validate(QString& input, int& pos) const override {
+        const std::u16string_view before(reinterpret_cast<const char16_t*>(last_.utf16()), size_t(last_.size()));
+        const std::u16string_view after(reinterpret_cast<const char16_t*>(input.utf16()), size_t(input.size()));
+        if (!programmatic_) {
+            const fw::FittedEdit fitted = fw::FitEditToLimit(before, after, size_t(std::max(pos, 0)), bytes_);
+            if (fitted.text != after) {
+                // Qt puts the text back as it was before a refused edit.
+                if (fitted.text == before) return Invalid;
+                input = QString::fromUtf16(fitted.text.data(), qsizetype(fitted.text.size()));
+                pos = int(fitted.caret);
+            }
+        }
+        last_ = input;
+        return Acceptable;
     }
 
 private:
     int bytes_;
+    mutable QString last_;  // what the field held after the last edit it took
+    const bool& programmatic_;
 };
 
 bool IsEnter(const QKeyEvent* key) {
@@ -344,29 +362,27 @@ void QtWindow::BuildControls(const res::DialogTemplate& tmpl, DialogBaseUnits un
     }
 }
 
-// The templates were measured with the Japanese Windows face they name,
-// whose Latin letters are narrower than those of the faces found here. A label
-// that would lose its end grows to the right into free space, up to the frame
-// around it, so that it stays readable.
+// The faces found here draw Latin letters wider than the templates' own face:
+// see framework/label_widening.h. Only the measuring is Qt's.
 void QtWindow::WidenClippedLabels() {
-    for (ControlEntry& entry : controls_) {
+    std::vector<fw::LaidOutControl> laidOut;
+    laidOut.reserve(controls_.size());
+    for (const ControlEntry& entry : controls_) {
+        const QRect g = entry.widget->geometry();
+        fw::LaidOutControl c;
+        c.rect = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+        c.visible = !entry.widget->isHidden();
+        c.frame = entry.kind == res::ControlKind::GroupBox;
         auto* label = qobject_cast<QLabel*>(entry.widget);
-        if (!label || entry.kind != res::ControlKind::Static || label->isHidden()) continue;
-        const QRect r = label->geometry();
-        const int needed =
-            label->fontMetrics().horizontalAdvance(ShownText(label->text(), entry.style & SS_NOPREFIX)) + 1;
-        if (needed <= r.width()) continue;
-        int limit = dialog_->width() - r.left() - 2;
-        for (const ControlEntry& other : controls_) {
-            if (other.widget == entry.widget || other.widget->isHidden()) continue;
-            const QRect o = other.widget->geometry();
-            if (other.kind == res::ControlKind::GroupBox) {
-                if (o.contains(r)) limit = std::min(limit, o.right() - 3 - r.left());
-            } else if (o.left() >= r.right() && o.top() <= r.bottom() && o.bottom() >= r.top()) {
-                limit = std::min(limit, o.left() - 2 - r.left());
-            }
-        }
-        if (limit > r.width()) label->resize(std::min(needed, limit), r.height());
+        c.label = label && entry.kind == res::ControlKind::Static;
+        if (c.label)
+            c.textWidth = label->fontMetrics().horizontalAdvance(ShownText(label->text(), entry.style & SS_NOPREFIX));
+        laidOut.push_back(c);
+    }
+    fw::WidenClippedLabels(laidOut, dialog_->width());
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        QWidget* w = controls_[i].widget;
+        if (laidOut[i].rect.Width() != w->width()) w->resize(laidOut[i].rect.Width(), w->height());
     }
 }
 
@@ -694,7 +710,7 @@ void QtWindow::LimitText(int id, int bytes) {
     auto* edit = e ? qobject_cast<QLineEdit*>(e->widget) : nullptr;
     if (!edit) return;
     const QValidator* old = edit->validator();
-    edit->setValidator(bytes > 0 ? new ByteLimitValidator(bytes, edit) : nullptr);
+    edit->setValidator(bytes > 0 ? new ByteLimitValidator(bytes, edit->text(), quiet_, edit) : nullptr);
     delete old;
 }
 

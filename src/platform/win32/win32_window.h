@@ -67,6 +67,8 @@ private:
     // Typed characters and editing keys meant for this window, offered to the
     // program before the dialog manager; true when the program took the key.
     bool OfferKeyToProgram(const MSG& msg);
+    // Holds a limited field to its limit after the user changed it.
+    void KeepWithinLimit(int id);
 
     struct TextSet {
         std::string bytes;   // as the program gave them
@@ -85,6 +87,12 @@ private:
     bool shownOnce_ = false;
     int result_ = 0;
     std::map<int, TextSet> setTexts_;
+    struct LimitedField {
+        int bytes;
+        std::wstring last;  // what it held after the last change it took
+    };
+    std::map<int, LimitedField> limits_;
+    bool settingText_ = false;  // a change the program or the limit makes itself
 };
 
 }  // namespace platform

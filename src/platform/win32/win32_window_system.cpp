@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "framework/byte_text.h"
+#include "framework/edit_limit.h"
+#include "framework/label_widening.h"
 #include "platform/win32/win32_dialog_font.h"
 #include "platform/win32/win32_dialog_template.h"
 #include "platform/win32/win32_menu_item.h"
@@ -42,49 +45,55 @@ bool IsTextLabel(HWND control) {
     return lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_LEFT;
 }
 
-// The templates were measured with the Japanese face they name. Where another
-// face stands in with wider letters, a label would wrap and lose its end in
-// its one-line box; it grows to the right into free space instead, up to the
-// frame around it or the next control, so that it stays readable.
+// A face standing in for the templates' own may draw wider letters: see
+// framework/label_widening.h. Only the measuring is the dialog manager's.
 void WidenClippedLabels(HWND dialog) {
     RECT client{};
     GetClientRect(dialog, &client);
     const HDC dc = GetDC(dialog);
     const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
-    for (HWND label = GetWindow(dialog, GW_CHILD); label; label = GetWindow(label, GW_HWNDNEXT)) {
-        if (!IsTextLabel(label) || !(GetWindowLongW(label, GWL_STYLE) & WS_VISIBLE)) continue;
-        const int length = GetWindowTextLengthW(label);
-        if (length == 0) continue;
-        std::wstring text(size_t(length) + 1, L'\0');
-        text.resize(size_t(GetWindowTextW(label, text.data(), length + 1)));
-        const bool noPrefix = GetWindowLongW(label, GWL_STYLE) & SS_NOPREFIX;
-        RECT needed{0, 0, 0, 0};
-        DrawTextW(dc, text.c_str(), int(text.size()), &needed,
-                  DT_CALCRECT | DT_SINGLELINE | (noPrefix ? DT_NOPREFIX : 0));
-        const RECT r = ChildRect(dialog, label);
-        const int width = r.right - r.left;
-        const int want = needed.right - needed.left + 1;
-        if (want <= width) continue;
-        int limit = client.right - r.left - 2;
-        for (HWND other = GetWindow(dialog, GW_CHILD); other; other = GetWindow(other, GW_HWNDNEXT)) {
-            if (other == label || !(GetWindowLongW(other, GWL_STYLE) & WS_VISIBLE)) continue;
-            const RECT o = ChildRect(dialog, other);
-            if (IsGroupBox(other)) {
-                if (o.left <= r.left && o.right >= r.right && o.top <= r.top && o.bottom >= r.bottom)
-                    limit = std::min<int>(limit, o.right - 3 - r.left);
-            } else if (o.left >= r.right && o.top < r.bottom && o.bottom > r.top) {
-                limit = std::min<int>(limit, o.left - 2 - r.left);
-            }
+    std::vector<HWND> children;
+    std::vector<fw::LaidOutControl> laidOut;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        const RECT r = ChildRect(dialog, child);
+        fw::LaidOutControl c;
+        c.rect = {r.left, r.top, r.right, r.bottom};
+        c.visible = (style & WS_VISIBLE) != 0;
+        c.frame = IsGroupBox(child);
+        c.label = IsTextLabel(child);
+        if (c.label) {
+            const int length = GetWindowTextLengthW(child);
+            std::wstring text(size_t(length) + 1, L'\0');
+            text.resize(size_t(GetWindowTextW(child, text.data(), length + 1)));
+            RECT needed{0, 0, 0, 0};
+            DrawTextW(dc, text.c_str(), int(text.size()), &needed,
+                      DT_CALCRECT | DT_SINGLELINE | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0));
+            c.textWidth = needed.right - needed.left;
         }
-        if (limit > width)
-            SetWindowPos(label, nullptr, 0, 0, std::min(want, limit), r.bottom - r.top,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        children.push_back(child);
+        laidOut.push_back(c);
     }
     SelectObject(dc, oldFont);
     ReleaseDC(dialog, dc);
+    fw::WidenClippedLabels(laidOut, client.right);
+    for (size_t i = 0; i < children.size(); ++i) {
+        const RECT r = ChildRect(dialog, children[i]);
+        if (laidOut[i].rect.Width() != r.right - r.left)
+            SetWindowPos(children[i], nullptr, 0, 0, laidOut[i].rect.Width(), r.bottom - r.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 Win32Window* AsWin32(port::Window* window) { return dynamic_cast<Win32Window*>(window); }
+
+std::wstring WindowText(HWND item) {
+    const int length = GetWindowTextLengthW(item);
+    std::wstring text(size_t(length) + 1, L'\0');
+    const int got = GetWindowTextW(item, text.data(), length + 1);
+    text.resize(size_t(got > 0 ? got : 0));
+    return text;
+}
 
 HWND HandleOf(port::Window* window) {
     Win32Window* w = AsWin32(window);
@@ -253,6 +262,7 @@ INT_PTR Win32Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // the command table knows nothing of those.
         const UINT code = HIWORD(wParam);
         const UINT id = LOWORD(wParam);
+        if (code == EN_CHANGE) KeepWithinLimit(int(id));
         if (code != BN_CLICKED || id == 0xFFFF) return FALSE;
         events_.OnCommandEvent(int(id), BN_CLICKED);
         return TRUE;
@@ -317,10 +327,7 @@ HICON Win32Window::LoadIconResource(int iconId, int size) const {
 std::string Win32Window::Text(int id) const {
     const HWND item = Item(id);
     if (!item) return {};
-    const int length = GetWindowTextLengthW(item);
-    std::wstring text(size_t(length) + 1, L'\0');
-    const int got = GetWindowTextW(item, text.data(), length + 1);
-    text.resize(size_t(got > 0 ? got : 0));
+    const std::wstring text = WindowText(item);
     // Untouched since the program set it: exactly the bytes it set.
     const auto set = setTexts_.find(id);
     if (set != setTexts_.end() && set->second.shown == text) return set->second.bytes;
@@ -332,8 +339,11 @@ void Win32Window::SetText(int id, std::string_view text) {
     if (!item) return;
     const std::u16string u = fw::BytesToUtf16(text);
     const std::wstring shown(u.begin(), u.end());
+    settingText_ = true;
     SetWindowTextW(item, shown.c_str());
+    settingText_ = false;
     setTexts_[id] = {std::string(text), shown};
+    if (auto limited = limits_.find(id); limited != limits_.end()) limited->second.last = WindowText(item);
 }
 
 bool Win32Window::Checked(int id) const {
@@ -346,10 +356,38 @@ void Win32Window::SetChecked(int id, bool checked) {
 }
 
 void Win32Window::LimitText(int id, int bytes) {
-    // The control counts UTF-16 units where the program counts UTF-8 bytes: the
-    // same for the ASCII the limited fields take; a longer text in another
-    // script is still caught by the exchange's own length check.
-    if (const HWND item = Item(id)) SendMessageW(item, EM_LIMITTEXT, WPARAM(bytes > 0 ? bytes : 0), 0);
+    const HWND item = Item(id);
+    if (!item) return;
+    // The control counts UTF-16 units, never more than the bytes they make;
+    // the byte count itself is kept after each change (KeepWithinLimit).
+    SendMessageW(item, EM_LIMITTEXT, WPARAM(bytes > 0 ? bytes : 0), 0);
+    if (bytes > 0)
+        limits_[id] = {bytes, WindowText(item)};
+    else
+        limits_.erase(id);
+}
+
+void Win32Window::KeepWithinLimit(int id) {
+    const auto limited = limits_.find(id);
+    const HWND item = Item(id);
+    if (limited == limits_.end() || !item || settingText_) return;
+    std::wstring text = WindowText(item);
+    DWORD caret = 0;
+    SendMessageW(item, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    const std::wstring& last = limited->second.last;
+    const fw::FittedEdit fitted = fw::FitEditToLimit(
+        std::u16string_view(reinterpret_cast<const char16_t*>(last.data()), last.size()),
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()), caret,
+        limited->second.bytes);
+    if (fitted.text.size() != text.size() ||
+        !std::equal(fitted.text.begin(), fitted.text.end(), text.begin())) {
+        text.assign(fitted.text.begin(), fitted.text.end());
+        settingText_ = true;
+        SetWindowTextW(item, text.c_str());
+        settingText_ = false;
+        SendMessageW(item, EM_SETSEL, fitted.caret, fitted.caret);
+    }
+    limited->second.last = std::move(text);
 }
 
 int Win32Window::FocusId() const {
