@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 
 namespace platform {
@@ -25,8 +26,6 @@ constexpr UINT kMbIconHand = 0x10;
 constexpr UINT kMbIconQuestion = 0x20;
 constexpr UINT kMbIconAsterisk = 0x40;
 constexpr UINT kOfnOverwritePrompt = 0x2;
-
-QString FromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 QtWindow* AsQt(port::Window* window) { return dynamic_cast<QtWindow*>(window); }
 
