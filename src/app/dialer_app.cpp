@@ -1,5 +1,6 @@
 #include "app/dialer_app.h"
 
+#include "app/about_dlg.h"
 #include "app/startup_files.h"
 #include "dialer/dialer_dlg.h"
 
@@ -21,6 +22,11 @@ bool CDialerApp::InitInstance() {
     }
     m_pMainWnd = nullptr;
     return false;
+}
+
+void CDialerApp::OnAppAbout() {
+    CAboutDlg about;
+    about.DoModal();
 }
 
 bool CDialerApp::CanTakeNumber() const {

@@ -3,7 +3,7 @@
 #include "framework/afxwin.h"
 
 namespace {
-// The original platform raises shorter intervals to this; timers of 0 ms would
+// Windows raises shorter intervals to this; timers of 0 ms would
 // otherwise fire without pause.
 constexpr UINT kMinimumTimerMs = 10;
 }  // namespace

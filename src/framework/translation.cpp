@@ -1,6 +1,6 @@
 #include "framework/translation.h"
 
-#include "resources/dialog_template.h"
+#include "framework/dialog_template.h"
 
 #include <cstdarg>
 #include <cstdint>

@@ -18,7 +18,8 @@
 #include "framework/translation.h"
 #include "platform/qt/qt_window.h"
 #include "platform/qt/qt_window_system.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
+#include "framework/dialog_template.h"
 
 namespace {
 
