@@ -4,6 +4,7 @@
 #include "framework/dialog_template.h"
 #include "framework/win_types.h"
 #include "resources/resource_ids.h"
+#include "resources/version.h"
 
 namespace res {
 namespace {
@@ -112,7 +113,7 @@ constexpr std::array kOption{
 
 constexpr std::array kAbout{
     ControlTemplate{-1, K::Icon, "128", 7, 7, 0, 0, V | SS_ICON},
-    ControlTemplate{-1, K::Static, "Vantrel for Win32 V1.00", 35, 7, 97, 8,
+    ControlTemplate{-1, K::Static, VANTREL_ABOUT_TEXT, 35, 7, 97, 8,
                     V | SS_LEFT | SS_NOPREFIX | WS_GROUP},
     ControlTemplate{IDOK, K::PushButton, "OK", 141, 45, 65, 12,
                     V | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON},
