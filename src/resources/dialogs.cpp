@@ -46,7 +46,8 @@ constexpr std::array kDialer{
     ControlTemplate{1019, K::PushButton, "Dial", 259, 19, 22, 12, kButton},
     ControlTemplate{1020, K::PushButton, "Stop", 287, 19, 22, 12, kButton},
     ControlTemplate{1058, K::PushButton, "Copy", 321, 19, 22, 12, kButton},
-    ControlTemplate{1015, K::Edit, "", 13, 19, 240, 12, kReadOnlyField},
+    // Its selection shows how far a dial has got, whichever control has the focus.
+    ControlTemplate{1015, K::Edit, "", 13, 19, 240, 12, kReadOnlyField | ES_NOHIDESEL},
     ControlTemplate{-1, K::GroupBox, " Dial ", 7, 7, 343, 32, kFrame},
     ControlTemplate{1051, K::RadioButton, "", 26, 82, 8, 8, kRadio | WS_GROUP},
     ControlTemplate{1052, K::RadioButton, "", 26, 98, 8, 8, kRadio},

@@ -2,6 +2,7 @@
 // The window system on Qt 6 Widgets: real windows built from the dialog
 // template tables. A QApplication must exist before the first call.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -37,7 +38,7 @@ public:
     std::optional<std::string> FileDialog(port::Window* owner,
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
-    bool OpenHelp(const std::string& path) override;
+    bool OpenHelp(const std::string& path, std::function<void()> failedLater) override;
     std::optional<std::string> ClipboardText() override;
     void SetClipboardText(std::string_view text) override;
 
