@@ -119,7 +119,11 @@ std::string ToQtFileFilter(std::string_view filter) {
 }
 
 QtWindowSystem::QtWindowSystem() = default;
-QtWindowSystem::~QtWindowSystem() = default;
+QtWindowSystem::~QtWindowSystem() {
+    // An opener still running is ended with the program, without a word.
+    if (openers_)
+        for (QProcess* opener : openers_->findChildren<QProcess*>()) opener->disconnect();
+}
 
 void QtWindowSystem::SetIconPath(int iconId, std::string path) {
     iconPaths_[iconId] = std::move(path);
@@ -260,7 +264,9 @@ bool QtWindowSystem::OpenHelp(const std::string& path, std::function<void()> fai
     // fails a moment later, and the user would see nothing.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty()) return QDesktopServices::openUrl(url);
-    auto* process = new QProcess;
+    // Owned by the window system, so that none outlives it.
+    if (!openers_) openers_ = std::make_unique<QObject>();
+    auto* process = new QProcess(openers_.get());
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer started;
     started.start();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QIcon>
+#include <QObject>
 
 #include "framework/ports.h"
 
@@ -48,6 +49,7 @@ private:
     std::map<int, std::string> iconPaths_;
     mutable std::map<int, QIcon> icons_;
     std::vector<QtWindow*> running_;  // modal runs, innermost last
+    std::unique_ptr<QObject> openers_;  // parent of the help openers still running
 };
 
 // "Name|pattern|Name|pattern||" as Qt's "Name (pattern);;Name (pattern)".
