@@ -48,7 +48,7 @@ std::optional<int> AnswerWithoutWindow(const CommandLine& commandLine) {
         std::fputs(HelpText().c_str(), stdout);
         return 0;
     case CommandLine::Action::Version:
-        std::printf("vantrel %s\n", VANTREL_VERSION);
+        std::fputs(VersionLine().c_str(), stdout);
         return 0;
     case CommandLine::Action::Usage:
         std::fprintf(stderr, "vantrel: %s\n%s%s", commandLine.error.c_str(), UsageLine().c_str(),

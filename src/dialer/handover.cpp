@@ -32,10 +32,13 @@ void CDialerDlg::TakeNumber(DialRequest request) {
 
 void CDialerDlg::PutNumber(const DialRequest& request) {
     if (m_bDialing == 1) {
-        // Changing the string under the sequencer would send a mix of both numbers.
+        // Changing the string under the sequencer would send a mix of both
+        // numbers. Said as the title bar says it while the dial is halted.
         const std::string text = fw::TrFormat(
-            "A dial is in progress, so the number %s was not taken. Press Stop, then open the "
-            "number again.",
+            DialHalted() ? "The dial is halted, so the number %s was not taken. Press Stop, then "
+                           "open the number again."
+                         : "A dial is in progress, so the number %s was not taken. Press Stop, "
+                           "then open the number again.",
             Quoted(request.number).c_str());
         SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
         return;

@@ -99,9 +99,14 @@ bool CWinApp::NoteProfileWrite(bool written) {
 
 void CWinApp::WinHelp(unsigned long /*data*/, UINT /*cmd*/) {
     // Every topic lives in the one help page; the desktop's browser shows it.
-    if (!fsys::IsRegularFile(m_helpFile) || !m_windows->OpenHelp(m_helpFile)) {
-        AfxMessageBox(fw::TrFormat("ヘルプファイル\n  %s\nを開けません.", m_helpFile.c_str()), MB_OK | MB_ICONEXCLAMATION);
-    }
+    // Named in full, so that the user can open it some other way.
+    auto sayCannotOpen = [file = m_helpFile] {
+        if (!AfxGetApp()) return;
+        AfxMessageBox(fw::TrFormat("ヘルプファイル\n  %s\nを開けません.", file.c_str()),
+                      MB_OK | MB_ICONEXCLAMATION);
+    };
+    if (!fsys::IsRegularFile(m_helpFile) || !m_windows->OpenHelp(m_helpFile, sayCannotOpen))
+        sayCannotOpen();
 }
 
 int AfxMessageBox(std::string_view text, UINT type, UINT /*helpId*/) {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "dialer/dialer_dlg.h"
+#include "resources/version.h"
 #include "settings/option_dlg.h"
 #include "support/dialer_fixture.h"
 #include "support/recording_serial.h"
@@ -86,7 +87,7 @@ TEST_F(LanguageTest, JapaneseShowsTheTextsAsTheProgramAlwaysHas) {
           "Option", "Help", "Exit", "File :", "Vantrel Option", "再生間隔 (0～1000msec)",
           "WAITキャラクタ (0～1000msec)", "ハイフンキャラクタ (0～1000msec)", "WAITの設定", "ポート",
           "初期化ATコマンド", "ダイアルATコマンド", "初期化待機時間(0～5000)", "モデムの設定", "ｷｬﾝｾﾙ",
-          "About Vantrel32", "Vantrel for Win32 V1.00", "ﾊﾞｰｼﾞｮﾝ情報(Vantrel) (&A)...",
+          "About Vantrel32", VANTREL_ABOUT_TEXT, "ﾊﾞｰｼﾞｮﾝ情報(Vantrel) (&A)...",
           "整数を入力してください.", "0 から 1000 までの整数を入力してください.",
           "ﾘｽﾄの 1 番目を消去しますか?", "List Delete", "これ以上は入力できません.",
           "Input charcter length limit", "ﾃﾞｰﾀﾌｧｲﾙが空です.", "Vantrel Data(*.vtl)|*.vtl|All File(*.*)|*.*||"})

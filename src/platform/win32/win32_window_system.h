@@ -5,6 +5,7 @@
 // Tab, arrow keys in radio groups) and the system menu. This header stays free
 // of the Win32 headers, whose macros clash with the framework's names.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,7 +31,7 @@ public:
     std::optional<std::string> FileDialog(port::Window* owner,
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
-    bool OpenHelp(const std::string& path) override;
+    bool OpenHelp(const std::string& path, std::function<void()> failedLater) override;
     std::optional<std::string> ClipboardText() override;
     void SetClipboardText(std::string_view text) override;
 
