@@ -60,6 +60,7 @@ protected:
         ui.Click(IDC_LIST_SAVE).CancelFile();
         // No port: the dial halts at once, and Dial again says why.
         ui.Click(IDC_MODEM).Click(IDC_DIAL).Answer(IDOK).Click(IDC_DIAL).Answer(IDOK);
+        ui.Then([&] { texts.insert(Win().Caption()); });  // says the dial is halted
         ui.Click(IDC_STOP).Answer(IDOK);  // Stop too tries the port
         ui.SysCommand(SC_CLOSE);
         Run();
@@ -90,7 +91,7 @@ TEST_F(LanguageTest, JapaneseShowsTheTextsAsTheProgramAlwaysHas) {
           "About Vantrel32", VANTREL_ABOUT_TEXT, "ﾊﾞｰｼﾞｮﾝ情報(Vantrel) (&A)...",
           "整数を入力してください.", "0 から 1000 までの整数を入力してください.",
           "ﾘｽﾄの 1 番目を消去しますか?", "List Delete", "これ以上は入力できません.",
-          "Input charcter length limit", "ﾃﾞｰﾀﾌｧｲﾙが空です.", "Vantrel Data(*.vtl)|*.vtl|All File(*.*)|*.*||"})
+          "Input charcter length limit", "ﾃﾞｰﾀﾌｧｲﾙが空です.", "Vantrel - ダイアル停止中: Stop を押してください", "Vantrel Data(*.vtl)|*.vtl|All File(*.*)|*.*||"})
         EXPECT_TRUE(Shown(texts, text)) << text;
     EXPECT_TRUE(Shown(texts, "ﾌｧｲﾙ\n  " + (dir / "missing.vtl") + "\nのｵｰﾌﾟﾝ ｴﾗｰです"));
     bool portError = false;
@@ -113,7 +114,8 @@ TEST_F(LanguageTest, EnglishShowsOnlyEnglish) {
          {"Vantrel Option", "Tone gap (0-1000 ms)", "Cancel", "&About Vantrel...",
           "Enter an integer.", "Enter an integer from 0 to 1000.", "Delete entry 1 of the list?",
           "No more characters can be entered.", "Input character length limit",
-          "Vantrel Data (*.vtl)|*.vtl|All Files (*.*)|*.*||", " Number Key", "Speaker"})
+          "Vantrel Data (*.vtl)|*.vtl|All Files (*.*)|*.*||", " Number Key", "Speaker",
+          "Vantrel - dial halted: press Stop"})
         EXPECT_TRUE(Shown(texts, text)) << text;
     EXPECT_TRUE(Shown(texts, "The file\n  " + (dir / "missing.vtl") + "\ncould not be opened."));
 }
