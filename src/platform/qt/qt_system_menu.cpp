@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 
+#include "framework/translation.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 
@@ -37,11 +38,11 @@ std::unique_ptr<QMenu> QtWindow::BuildSystemMenu(QWidget* parent) {
         a->setData(cmd);
         a->setEnabled(enabled);
     };
-    add(QStringLiteral("&Restore"), SC_RESTORE, iconic);
-    add(QStringLiteral("&Move"), SC_MOVE, !iconic);
-    add(QStringLiteral("Mi&nimize"), SC_MINIMIZE, minimizeBox_ && !iconic);
+    add(FromUtf8(fw::Tr("&Restore")), SC_RESTORE, iconic);
+    add(FromUtf8(fw::Tr("&Move")), SC_MOVE, !iconic);
+    add(FromUtf8(fw::Tr("Mi&nimize")), SC_MINIMIZE, minimizeBox_ && !iconic);
     menu->addSeparator();
-    add(QStringLiteral("&Close\tAlt+F4"), SC_CLOSE, true);
+    add(FromUtf8(fw::Tr("&Close\tAlt+F4")), SC_CLOSE, true);
     for (const MenuItem& item : extraMenu_) {
         if (item.separator)
             menu->addSeparator();
