@@ -81,9 +81,10 @@ int main(int argc, char* argv[]) {
     QApplication qtApp(qtArgc, argv);
     // Qt's own texts (the file dialog's, above all) in the program's language.
     QTranslator qtTexts;
-    if (fw::CurrentLanguage() == fw::Language::Japanese &&
-        qtTexts.load(QLocale(QLocale::Japanese), "qtbase", "_",
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    const std::string_view language = fw::CurrentLanguage().code;
+    if (language != fw::Language::English.code &&
+        qtTexts.load(QLocale(QString::fromUtf8(language.data(), qsizetype(language.size()))),
+                     "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
     // Stopped during a save, the program leaves no temporary file behind.
     fsys::RemoveTempFilesOnSignals();

@@ -12,11 +12,6 @@
 #include <utility>
 #include <vector>
 
-extern const unsigned char kCatalog_en[];
-extern const std::size_t kCatalogSize_en;
-extern const unsigned char kCatalog_ja[];
-extern const std::size_t kCatalogSize_ja;
-
 namespace fw {
 namespace {
 
@@ -55,14 +50,22 @@ Catalog Parse(const unsigned char* data, size_t size) {
     return catalog;
 }
 
-const Catalog& English() {
-    static const Catalog catalog = Parse(kCatalog_en, kCatalogSize_en);
-    return catalog;
+// nullptr when the program carries no catalog of that name.
+const Catalog* CatalogNamed(std::string_view code) {
+    static const std::map<std::string_view, Catalog, std::less<>> catalogs = [] {
+        std::map<std::string_view, Catalog, std::less<>> all;
+        for (const EmbeddedCatalog* c = kEmbeddedCatalogs; c->code; ++c)
+            all.emplace(c->code, Parse(c->data, c->size));
+        return all;
+    }();
+    auto it = catalogs.find(code);
+    return it == catalogs.end() ? nullptr : &it->second;
 }
 
-const Catalog& Japanese() {
-    static const Catalog catalog = Parse(kCatalog_ja, kCatalogSize_ja);
-    return catalog;
+const Catalog& English() {
+    static const Catalog none;
+    const Catalog* english = CatalogNamed(Language::English.code);
+    return english ? *english : none;
 }
 
 Language g_language = Language::Source;
@@ -87,13 +90,9 @@ void SetLanguage(Language language) { g_language = language; }
 Language CurrentLanguage() { return g_language; }
 
 std::string_view Tr(std::string_view text) {
-    switch (g_language) {
-    case Language::Source: return text;
-    case Language::English: return Lookup(English(), text);
-    case Language::Japanese: return Lookup(Japanese(), text);
-    case Language::Pseudo: return IsCatalogued(text) ? Wrapped(text) : text;
-    }
-    return text;
+    if (g_language == Language::Pseudo) return IsCatalogued(text) ? Wrapped(text) : text;
+    const Catalog* catalog = CatalogNamed(g_language.code);
+    return catalog ? Lookup(*catalog, text) : text;
 }
 
 std::string TrFormat(const char* format, ...) {
@@ -116,9 +115,19 @@ std::string TrFormat(const char* format, ...) {
 
 bool IsCatalogued(std::string_view text) { return English().contains(text); }
 
+std::optional<Language> CatalogOfLocale(std::string_view locale) {
+    // language[_territory][.codeset][@modifier]
+    const std::string_view name = locale.substr(0, locale.find_first_of(".@"));
+    for (std::string_view code : {name, name.substr(0, name.find('_'))}) {
+        if (code.empty()) continue;
+        for (const EmbeddedCatalog* c = kEmbeddedCatalogs; c->code; ++c)
+            if (code == c->code) return Language{c->code};
+    }
+    return std::nullopt;
+}
+
 Language LanguageOfLocale(std::string_view locale) {
-    if (locale.starts_with("ja")) return Language::Japanese;
-    return Language::English;
+    return CatalogOfLocale(locale).value_or(Language::English);
 }
 
 Language LanguageFromEnvironment() {
@@ -126,9 +135,8 @@ Language LanguageFromEnvironment() {
         std::string_view rest = list;
         while (!rest.empty()) {
             const size_t colon = rest.find(':');
-            const std::string_view name = rest.substr(0, colon);
-            if (name.starts_with("ja")) return Language::Japanese;
-            if (name.starts_with("en")) return Language::English;
+            if (std::optional<Language> language = CatalogOfLocale(rest.substr(0, colon)))
+                return *language;
             if (colon == std::string_view::npos) break;
             rest.remove_prefix(colon + 1);
         }

@@ -4,17 +4,37 @@
 // labels) and passed through Tr(); the catalogs built from po/*.po map those
 // texts to each language's. A text missing from a catalog shows as written.
 
+#include <compare>
+#include <optional>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace fw {
 
-enum class Language {
-    Source,    // the texts as written in the source; what the tests see by default
-    English,
-    Japanese,
-    Pseudo,    // tests only: every catalogued text wrapped in brackets
+// A language, by the name of its catalog (po/<code>.po).
+struct Language {
+    std::string_view code;
+    auto operator<=>(const Language&) const = default;
+
+    static const Language Source;    // the texts as written; what the tests see by default
+    static const Language English;
+    static const Language Japanese;
+    static const Language Pseudo;    // tests only: every catalogued text wrapped in brackets
 };
+inline constexpr Language Language::Source{""};
+inline constexpr Language Language::English{"en"};
+inline constexpr Language Language::Japanese{"ja"};
+inline constexpr Language Language::Pseudo{"pseudo"};
+
+// The catalogs the program carries, built from po/*.po; the list ends with a
+// null code.
+struct EmbeddedCatalog {
+    const char* code;
+    const unsigned char* data;  // a compiled gettext catalog (.mo)
+    std::size_t size;
+};
+extern const EmbeddedCatalog kEmbeddedCatalogs[];
 
 void SetLanguage(Language language);
 Language CurrentLanguage();
@@ -29,8 +49,12 @@ std::string TrFormat(const char* format, ...);
 // Whether the English catalog lists `text`; every text passed to Tr() must be.
 bool IsCatalogued(std::string_view text);
 
-// The language a locale name selects ("ja_JP.UTF-8" -> Japanese; "C", "POSIX",
-// "" and every language without a catalog -> English).
+// The language a locale name selects: the catalog named by its language (and
+// territory: "pt_BR" before "pt"), so "ja_JP.UTF-8" selects Japanese; nullopt
+// when there is none ("C", "POSIX", "" and languages without a catalog).
+std::optional<Language> CatalogOfLocale(std::string_view locale);
+
+// As above, with English for every locale without a catalog.
 Language LanguageOfLocale(std::string_view locale);
 
 // The language of the POSIX environment: the first of LANGUAGE (a colon-separated
