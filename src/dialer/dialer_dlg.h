@@ -9,8 +9,6 @@
 #include "framework/afxwin.h"
 #include "output/modem_lines.h"
 
-struct NormalizedNumber;
-
 // Control identifiers of the dialer window.
 enum : int {
     IDC_KEY_1 = 1000, IDC_KEY_2, IDC_KEY_3, IDC_KEY_4, IDC_KEY_5, IDC_KEY_6, IDC_KEY_7,
@@ -125,6 +123,8 @@ public:
     void RefreshListView();
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnSelectRow();
+    void OnRowClicked(UINT nID);
+    bool OnMouseWheel(int nCtrlId, int zDelta);
     void OnDialCopy();
     void OnListCopy();
     void OnListDelete();
@@ -138,6 +138,9 @@ public:
 
     // Settings.
     void OnOption();
+    // Runs the options dialog, its focus first in control focusId (0: as it
+    // opens by itself); true when it ended with OK and its settings were taken.
+    bool RunOptions(int focusId);
     // The dial state written at closing; the list-file path only when asked.
     void SaveDialState(bool withListFile) const;
 
@@ -170,8 +173,10 @@ private:
     // The message for a dial string that would pass its limit.
     void SayLengthLimit();
     // A number from outside the keypad, as the dial string takes it, with the
-    // profile's IntlPrefix for a leading "+".
-    NormalizedNumber TakeAsDialString(const std::string& text) const;
+    // profile's IntlPrefix for a leading "+". A refusal is shown, after lead;
+    // one for want of IntlPrefix offers the options at that field, and the
+    // number is taken again once it is set there.
+    std::optional<std::string> TakeAsDialString(const std::string& text, const std::string& lead);
     void ModemStep();
     void ModemStop();
     // Puts the dial string back in the field when a dial no longer runs the modem exchange.
@@ -179,8 +184,13 @@ private:
     // Makes path the current list file, remembered in the profile when it can
     // be, and the list as it stands what that file holds.
     void SetListFile(const std::string& path);
+    // Whether the list differs from what the last load or save left.
+    bool ListChanged() const;
     // Whether closing now would lose changes to the list made since then.
     bool ListChangesWouldBeLost() const;
+    // Asks whether to save the changed list first: true to go on (No, or Yes
+    // and saved), false to leave everything as it is.
+    bool AskToSaveList(const char* question);
     // Asks before such a close; false when the window is to stay open.
     bool ConfirmListBeforeClose();
     // The modem's held line, opened now when there is none; on failure the

@@ -6,15 +6,36 @@
 
 #include "dialer/number_text.h"
 #include "output/dtmf_playback.h"
+#include "settings/option_dlg.h"
 #include "settings/profile_keys.h"
 
 void CDialerDlg::SayLengthLimit() {
     MessageBox("これ以上は入力できません.", "Input charcter length limit", MB_OK);
 }
 
-NormalizedNumber CDialerDlg::TakeAsDialString(const std::string& text) const {
+namespace {
+NormalizedNumber Normalize(const std::string& text) {
     return NormalizeNumber(
         text, AfxGetApp()->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix));
+}
+}  // namespace
+
+std::optional<std::string> CDialerDlg::TakeAsDialString(const std::string& text,
+                                                        const std::string& lead) {
+    NormalizedNumber number = Normalize(text);
+    if (number.needsIntlPrefix) {
+        // The prefix is set once and for all, so the refusal leads to where it is set.
+        const std::string question =
+            lead + number.message + "\n\nSet the prefix in the options now? The number is taken once it is set.";
+        if (MessageBox(question, nullptr, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return std::nullopt;
+        if (!RunOptions(IDC_OPT_INTL_PREFIX)) return std::nullopt;
+        number = Normalize(text);
+    }
+    if (!number.ok) {
+        MessageBox(lead + number.message, nullptr, MB_OK | MB_ICONEXCLAMATION);
+        return std::nullopt;
+    }
+    return number.dial;
 }
 
 void CDialerDlg::AddDialChar(char c, UINT clipId) {
@@ -121,18 +142,15 @@ void CDialerDlg::PasteNumber() {
     CWinApp* app = AfxGetApp();
     const std::optional<std::string> text = app->Windows().ClipboardText();
     if (!text) return;  // nothing that could be a number
-    const NormalizedNumber number = TakeAsDialString(*text);
-    if (!number.ok) {
-        MessageBox(number.message, "Paste Number", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (m_nDialLen + number.dial.size() > size_t(kDialChars)) {
+    const std::optional<std::string> dial = TakeAsDialString(*text, "");
+    if (!dial) return;
+    if (m_nDialLen + dial->size() > size_t(kDialChars)) {
         SayLengthLimit();
         return;
     }
     // Appended silently: a pasted number is not being keyed in.
-    std::memcpy(m_szDial + m_nDialLen, number.dial.data(), number.dial.size());
-    m_nDialLen += static_cast<int>(number.dial.size());
+    std::memcpy(m_szDial + m_nDialLen, dial->data(), dial->size());
+    m_nDialLen += static_cast<int>(dial->size());
     m_szDial[m_nDialLen] = '\0';
     m_strDial = m_szDial;
     UpdateData(false);

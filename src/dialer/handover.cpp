@@ -4,7 +4,6 @@
 
 #include "dialer/dialer_dlg.h"
 #include "dialer/fixed_text.h"
-#include "dialer/number_text.h"
 
 namespace {
 // The number as the user gave it, short enough for a message box.
@@ -36,17 +35,14 @@ void CDialerDlg::PutNumber(const DialRequest& request) {
                    nullptr, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    const NormalizedNumber number = TakeAsDialString(request.number);
-    if (!number.ok) {
-        MessageBox("The number " + Quoted(request.number) + " was not taken.\n" + number.message,
-                   nullptr, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (number.dial.size() > static_cast<size_t>(kDialChars)) {
+    const std::optional<std::string> dial =
+        TakeAsDialString(request.number, "The number " + Quoted(request.number) + " was not taken.\n");
+    if (!dial) return;
+    if (dial->size() > static_cast<size_t>(kDialChars)) {
         SayLengthLimit();
         return;
     }
-    m_nDialLen = CopyToBuffer(m_szDial, number.dial);
+    m_nDialLen = CopyToBuffer(m_szDial, *dial);
     m_strDial = m_szDial;
     UpdateData(false);
     // As a click would, once the window shows the number.

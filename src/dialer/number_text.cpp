@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "dialer/number_fold.h"
+
 namespace {
 
 bool IsDialChar(char c) {
@@ -81,6 +83,8 @@ std::string DecodePercent(std::string_view s) {
 }  // namespace
 
 NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPrefix) {
+    const std::string folded = FoldNumberText(text);
+    text = folded;
     size_t start = 0;
     while (start < text.size() && BlankLength(text, start) > 0) start += BlankLength(text, start);
     text.remove_prefix(start);
@@ -119,11 +123,13 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
             continue;
         }
         if (c == '+' && !anyKept) {
-            if (intlPrefix.empty())
-                return Refuse(
-                    "The number starts with \"+\", but no international call prefix is set. "
-                    "Set it as IntlPrefix in the [Dial] section of the profile vantrel.ini "
-                    "(for example IntlPrefix=00), then try again.");
+            if (intlPrefix.empty()) {
+                NormalizedNumber refused = Refuse(
+                    "The number starts with \"+\", but no international call prefix is set "
+                    "(IntlPrefix, for example 00 or 010).");
+                refused.needsIntlPrefix = true;
+                return refused;
+            }
             for (char p : intlPrefix)
                 if (!IsDialChar(p))
                     return Refuse("The international call prefix IntlPrefix in the [Dial] section "

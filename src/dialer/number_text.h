@@ -10,6 +10,7 @@ struct NormalizedNumber {
     bool ok = false;
     std::string dial;     // the dial characters, when ok
     std::string message;  // why it was refused, for a message box, when !ok
+    bool needsIntlPrefix = false;  // refused at a leading "+" for want of IntlPrefix
 };
 
 // text: clipboard text or a tel: URI / command-line number; intlPrefix: the

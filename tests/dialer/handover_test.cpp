@@ -36,7 +36,7 @@ TEST_F(HandOverTest, RefusedNumbersAreReportedAndChangeNothing) {
     // A "+" needs the international prefix, which this profile lacks; --dial
     // must not then dial the old number.
     app.SetStartNumber({"+15550100", true});
-    ui.Answer(IDOK).Wait(1000);
+    ui.Answer(IDNO).Wait(1000);  // not now to the offer of the options
     ui.Then([&] { app.HandOver({"call 555 0100", false}); }).Answer(IDOK);
     ui.Then([&] { app.HandOver({std::string(256, '1'), false}); }).Answer(IDOK);
     ui.Then([&] { EXPECT_EQ(Text(IDC_DIAL_FIELD), "111"); });

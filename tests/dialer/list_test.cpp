@@ -106,7 +106,8 @@ TEST_F(ListTest, SaveThenLoadRestoresAllEntriesAndRemembersTheFile) {
         EXPECT_EQ(request.flags, 0x1804u);
         for (auto& e : Dlg().m_szList) e[0] = '\0';
     });
-    ui.Click(IDC_LIST_LOAD).PickFile(path).Then([&] {
+    // Loading over the emptied list asks first; No loads all the same.
+    ui.Click(IDC_LIST_LOAD).Answer(IDNO).PickFile(path).Then([&] {
         EXPECT_TRUE(ui.FileDialogs().back().request.open);
         EXPECT_STREQ(Dlg().m_szList[0], "1000");
         EXPECT_STREQ(Dlg().m_szList[99], "1099");
@@ -143,7 +144,10 @@ TEST_F(ListTest, LoadingSmallAndOddFiles) {
     WriteFileBytes(one, "\r\n");
     WriteFileBytes(three, "\r\n\r\n03-1234-5678\r\n\r\n12 34\r\n\n123");
     WriteFileBytes(empty, "");
-    ui.Then([&] { FillList(); });
+    ui.Then([&] {
+        FillList();
+        Dlg().KeepListState();  // as if loaded, so that no load asks first
+    });
     ui.Scroll(SB_THUMBPOSITION, 20).Click(IDC_LIST_LOAD).PickFile(one).Then([&] {
         EXPECT_STREQ(Dlg().m_szList[0], "1000");
         EXPECT_EQ(Win().SliderPos(IDC_LIST_SLIDER), 0);
@@ -162,7 +166,7 @@ TEST_F(ListTest, LoadingSmallAndOddFiles) {
     ui.Answer(IDOK);
     ui.Click(IDC_LIST_LOAD).PickFile(empty).Then([&] {
         EXPECT_EQ(ui.MessageBoxes().back().text, "ﾃﾞｰﾀﾌｧｲﾙが空です.");
-        EXPECT_EQ(ui.MessageBoxes().back().caption, "vantrel");
+        EXPECT_EQ(ui.MessageBoxes().back().caption, "Vantrel");
     });
     ui.Answer(IDOK).Then([&] { EXPECT_EQ(Text(IDC_FILE_NAME), three); });
     ui.Click(IDC_LIST_LOAD).PickFile(dir / "gone.vtl").Then([&] {

@@ -126,6 +126,18 @@ void HeadlessWindow::SliderSetPos(int id, int pos, bool) {
     if (ControlState* c = Find(id)) c->sliderPos = std::clamp(pos, c->sliderMin, c->sliderMax);
 }
 
+void HeadlessWindow::SliderWheel(int id, int delta) {
+    ControlState* c = Find(id);
+    if (!c || c->kind != res::ControlKind::Slider) return;
+    // As the desktops' sliders do: three lines a notch, towards the top when
+    // the wheel turns away from the user, then the end of the scroll.
+    constexpr int kLinesPerNotch = 3;
+    const int from = c->sliderPos;
+    c->sliderPos = std::clamp(from - delta * kLinesPerNotch / WHEEL_DELTA, c->sliderMin, c->sliderMax);
+    if (c->sliderPos != from) events_.OnVScrollEvent(c->sliderPos < from ? SB_LINEUP : SB_LINEDOWN, c->sliderPos);
+    events_.OnVScrollEvent(SB_ENDSCROLL, c->sliderPos);
+}
+
 bool HeadlessWindow::SetTimer(UINT id, UINT ms) {
     if (system_.failSetTimers_ > 0) {
         --system_.failSetTimers_;
@@ -191,6 +203,9 @@ HeadlessSystem& HeadlessSystem::SysCommand(UINT cmd) {
 }
 HeadlessSystem& HeadlessSystem::Scroll(UINT code, int pos) {
     return Push(Act(Action::Kind::Scroll, 1091, static_cast<int>(code), pos));
+}
+HeadlessSystem& HeadlessSystem::Wheel(int id, int delta) {
+    return Push(Act(Action::Kind::Wheel, id, delta));
 }
 HeadlessSystem& HeadlessSystem::Focus(int id) { return Push(Act(Action::Kind::Focus, id)); }
 HeadlessSystem& HeadlessSystem::Type(int id, std::string text) {
@@ -439,6 +454,7 @@ void HeadlessSystem::ApplyToDialog(HeadlessWindow& w, Action& a) {
             w.SetFocus(a.id);
             if (c->kind == res::ControlKind::PushButton || c->kind == res::ControlKind::RadioButton)
                 ev.OnCommandEvent(a.id, BN_CLICKED);
+            if (c->kind == res::ControlKind::Edit) ev.OnFieldClickEvent(a.id);
             return;
         }
         case K::PressKey:
@@ -488,6 +504,15 @@ void HeadlessSystem::ApplyToDialog(HeadlessWindow& w, Action& a) {
             c->sliderPos = std::clamp(a.pos, c->sliderMin, c->sliderMax);
             w.SetFocus(a.id);
             ev.OnVScrollEvent(static_cast<UINT>(a.value), c->sliderPos);
+            return;
+        }
+        case K::Wheel: {
+            const ControlState* c = w.Find(a.id);
+            // A slider takes the wheel itself; over anything else the window may.
+            if (c && c->kind == res::ControlKind::Slider)
+                w.SliderWheel(a.id, a.value);
+            else
+                ev.OnMouseWheelEvent(c ? a.id : 0, a.value);
             return;
         }
         case K::Focus: w.SetFocus(a.id); return;

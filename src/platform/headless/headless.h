@@ -54,6 +54,7 @@ public:
     void SliderSetPageSize(int id, int size) override;
     int SliderPos(int id) const override;
     void SliderSetPos(int id, int pos, bool redraw) override;
+    void SliderWheel(int id, int delta) override;
     bool SetTimer(UINT id, UINT ms) override;
     bool KillTimer(UINT id) override;
     void AppendSystemMenuSeparator() override;
@@ -121,7 +122,7 @@ enum class Key { Enter, Escape, Tab, Space, AltF4, Backspace, Delete, CtrlV, Shi
 struct Action {
     enum class Kind {
         Click, PressKey, SysCommand, Scroll, Focus, Type, Wait, WaitUntil, Answer, PickFile, CancelFile,
-        Inspect, Paint, Char
+        Inspect, Paint, Char, Wheel
     };
     Kind kind = Kind::Inspect;
     int id = 0;
@@ -164,6 +165,8 @@ public:
     HeadlessSystem& Press(Key key);
     HeadlessSystem& SysCommand(UINT cmd);
     HeadlessSystem& Scroll(UINT code, int pos);  // moves the slider 1091 to pos, then notifies
+    // Turns the mouse wheel over control id by delta (120 a notch, positive away from the user).
+    HeadlessSystem& Wheel(int id, int delta);
     HeadlessSystem& Focus(int id);
     HeadlessSystem& Type(int id, std::string text);  // replaces an edit's text as typed
     HeadlessSystem& Wait(int ms);
@@ -199,6 +202,7 @@ public:
     // ---- fault injection
     void FailNextSetTimers(int count) { failSetTimers_ = count; }
     void SetIconMetric(int cx, int cy) { iconCx_ = cx, iconCy_ = cy; }
+    void SetDocumentsFolder(std::string folder) { documents_ = std::move(folder); }
 
     // ---- port::WindowSystem
     std::unique_ptr<port::Window> Create(const res::DialogTemplate& tmpl, port::Window* owner,
@@ -210,6 +214,7 @@ public:
     std::optional<std::string> FileDialog(port::Window* owner,
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
+    std::string DocumentsFolder() const override { return documents_; }
     bool OpenHelp(const std::string& path) override;
     std::optional<std::string> ClipboardText() override { return clipboard_; }
     void SetClipboardText(std::string_view text) override { clipboard_ = std::string(text); }
@@ -254,6 +259,7 @@ private:
     std::optional<std::string> clipboard_;
     int failSetTimers_ = 0;
     int iconCx_ = 32, iconCy_ = 32;
+    std::string documents_ = "/home/user/Documents";
     uint64_t timerSequence_ = 0;
     std::function<void(int64_t)> clockWatcher_;
     void WatchClock();
