@@ -38,6 +38,44 @@ TEST_F(ListTest, SelectionStaysOnItsRowWhileTheListMoves) {
     EXPECT_TRUE(ui.Sounds().empty());
 }
 
+TEST_F(ListTest, TheWheelOverTheRowsMovesThemAsOverTheSliderAndAClickIntoAnEntrySelectsItsRow) {
+    ui.Then([&] { FillList(); });
+    std::vector<std::string> views;
+    auto view = [&] {
+        ui.Then([&] {
+            const int p = Win().SliderPos(IDC_LIST_SLIDER);
+            views.push_back(std::to_string(p) + ":" + Text(IDC_ROW_NO_0) + "-" + Text(IDC_ROW_NO_0 + 4) +
+                            ":" + Text(IDC_ROW_0) + "-" + Text(IDC_ROW_0 + 4));
+        });
+    };
+    ui.Wheel(IDC_ROW_0 + 2, -WHEEL_DELTA);  // towards the user: down the list
+    view();
+    ui.Wheel(IDC_LIST_SLIDER, -WHEEL_DELTA);
+    view();
+    ui.Wheel(IDC_ROW_SELECT_0 + 1, WHEEL_DELTA).Wheel(IDC_ROW_NO_0 + 4, WHEEL_DELTA);
+    view();
+    ui.Wheel(IDC_DIAL_FIELD, -WHEEL_DELTA).Wheel(IDC_KEY_5, -WHEEL_DELTA).Wheel(IDC_FILE_NAME, -WHEEL_DELTA);
+    view();  // not the list: nothing moves
+    for (int i = 0; i < 40; ++i) ui.Wheel(IDC_ROW_0 + 4, -WHEEL_DELTA);
+    view();
+
+    // A click into an entry checks its row's radio button, and the commands take that entry.
+    ui.Click(IDC_ROW_SELECT_0).Click(IDC_ROW_0 + 3).Then([&] {
+        for (int r = 0; r < kVisibleRows; ++r) EXPECT_EQ(Checked(IDC_ROW_SELECT_0 + r), r == 3) << r;
+        EXPECT_EQ(Dlg().m_nTransSelect, 3);
+        EXPECT_EQ(Win().FocusId(), IDC_ROW_0 + 3);
+    });
+    ui.Click(IDC_ROW_NO_0 + 1).Click(IDC_LIST_COPY).Then([&] {  // a row's number is not its entry
+        EXPECT_EQ(Dlg().m_nTransSelect, 3);
+        EXPECT_STREQ(Dlg().m_szDial, "1098");
+    });
+    Close();
+    EXPECT_EQ(views, (std::vector<std::string>{"3:4-8:1003-1007", "6:7-11:1006-1010",
+                                               "0:1-5:1000-1004", "0:1-5:1000-1004",
+                                               "95:96-100:1095-1099"}));
+    EXPECT_TRUE(ui.Problems().empty()) << ui.Problems().front();
+}
+
 TEST_F(ListTest, DeleteAsksAboutTheEntryShownAndEmptiesOnlyIt) {
     ui.Then([&] { FillList(); });
     ui.Scroll(SB_THUMBPOSITION, 10).Click(IDC_ROW_SELECT_0 + 1).Click(IDC_LIST_DELETE);
@@ -144,10 +182,7 @@ TEST_F(ListTest, LoadingSmallAndOddFiles) {
     WriteFileBytes(one, "\r\n");
     WriteFileBytes(three, "\r\n\r\n03-1234-5678\r\n\r\n12 34\r\n\n123");
     WriteFileBytes(empty, "");
-    ui.Then([&] {
-        FillList();
-        Dlg().KeepListState();  // as if loaded, so that no load asks first
-    });
+    ui.Then([&] { FillList(); });
     ui.Scroll(SB_THUMBPOSITION, 20).Click(IDC_LIST_LOAD).PickFile(one).Then([&] {
         EXPECT_STREQ(Dlg().m_szList[0], "1000");
         EXPECT_EQ(Win().SliderPos(IDC_LIST_SLIDER), 0);

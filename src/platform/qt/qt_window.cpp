@@ -20,6 +20,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QValidator>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -191,6 +192,7 @@ bool DialogWidget::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress &&
         window_.HandleDialogKey(watched, static_cast<QKeyEvent*>(event)))
         return true;
+    if (window_.OfferMouseToProgram(watched, event)) return true;
     if (event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* slider = qobject_cast<QSlider*>(watched);
@@ -545,6 +547,34 @@ bool QtWindow::OfferKeyToProgram(QKeyEvent* key) {
 
 void QtWindow::SendScroll(UINT code, int pos) {
     if (!quiet_) events_.OnVScrollEvent(code, pos);
+}
+
+bool QtWindow::OfferMouseToProgram(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::Wheel) return false;
+    const int id = watched == dialog_ ? 0 : IdOf(qobject_cast<QWidget*>(watched));
+    if (id == 0) return false;
+    if (event->type() == QEvent::MouseButtonPress) {
+        // Qt has given the field the focus by now, as a click does.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+            qobject_cast<QLineEdit*>(watched))
+            events_.OnFieldClickEvent(id);
+        return false;
+    }
+    // A slider turns with the wheel itself; the other controls offer it to the window.
+    if (event->type() != QEvent::Wheel || qobject_cast<QSlider*>(watched)) return false;
+    const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+    return delta != 0 && events_.OnMouseWheelEvent(id, delta);
+}
+
+void QtWindow::SliderWheel(int id, int delta) {
+    ControlEntry* e = Entry(id);
+    auto* slider = e ? qobject_cast<QSlider*>(e->widget) : nullptr;
+    if (!slider || delta == 0) return;
+    // The slider's own handling of a wheel turned over it, notifications included.
+    const QPointF centre = QRectF(slider->rect()).center();
+    QWheelEvent wheel(centre, slider->mapToGlobal(centre), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(slider, &wheel);
 }
 
 void QtWindow::OnRadioClicked(size_t index) {
