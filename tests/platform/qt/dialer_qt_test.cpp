@@ -816,7 +816,9 @@ TEST_F(QtDialerTest, ThePrefixFieldSitsInTheFreeCornerAndAPlusNumberOpensTheOpti
         WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
             auto* box = static_cast<QMessageBox*>(found);
             offer = box->text().toStdString();
-            box->button(QMessageBox::Yes)->click();
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            ASSERT_NE(yes, nullptr) << offer;
+            yes->click();
         });
         auto activeOptions = [] {
             QWidget* opt = TopLevelTitled("Vantrel Option");
