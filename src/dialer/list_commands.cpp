@@ -80,7 +80,7 @@ void CDialerDlg::OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar) {
 }
 
 bool CDialerDlg::OnMouseWheel(int nCtrlId, int zDelta) {
-    if (!IsRowControl(nCtrlId) && nCtrlId != IDC_LIST_SLIDER) return false;
+    if (!IsRowControl(nCtrlId)) return false;
     // The rows scroll by what the slider's own wheel moves it, and through its notifications.
     m_ctlSlider.TurnWheel(zDelta);
     return true;

@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
@@ -33,6 +35,17 @@ bool IsGroupBox(HWND control) {
     GetClassNameW(control, cls, 16);
     return lstrcmpiW(cls, L"Button") == 0 &&
            (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+bool IsOfClass(HWND control, const wchar_t* name) {
+    wchar_t cls[32] = {};
+    GetClassNameW(control, cls, 32);
+    return lstrcmpiW(cls, name) == 0;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool IsTextLabel(HWND control) {
@@ -142,6 +155,13 @@ std::optional<std::string> Win32WindowSystem::FileDialog(port::Window* owner,
     const std::wstring defExt = ToWin32DefaultExt(request.defaultExt);
     std::wstring path(kPathBufferChars, L'\0');
 
+    // A folder that has gone since (a list file moved away) gives way to the documents folder.
+    std::wstring folder = Widen(request.folder);
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    if (folder.empty() || !IsDirectory(folder)) folder = Widen(DocumentsFolder());
+    const std::wstring name = Widen(request.fileName);
+    if (name.size() < kPathBufferChars) std::copy(name.begin(), name.end(), path.begin());
+
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = HandleOf(owner);
@@ -149,6 +169,7 @@ std::optional<std::string> Win32WindowSystem::FileDialog(port::Window* owner,
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = kPathBufferChars;
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.Flags = request.flags;
     ofn.lpstrDefExt = defExt.empty() ? nullptr : defExt.c_str();
 
@@ -160,6 +181,21 @@ std::optional<std::string> Win32WindowSystem::FileDialog(port::Window* owner,
 }
 
 int Win32WindowSystem::SystemMetric(int index) const { return GetSystemMetrics(index); }
+
+std::string Win32WindowSystem::DocumentsFolder() const {
+    // FOLDERID_Documents, spelt out: MinGW's headers declare it without defining it.
+    static const GUID kDocuments = {0xFDD39AD0, 0x238F, 0x46AF, {0xAD, 0xB4, 0x6C, 0x85, 0x48, 0x03, 0x69, 0xC7}};
+    std::string folder;
+    PWSTR known = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(kDocuments, 0, nullptr, &known)) && known) folder = Narrow(known);
+    CoTaskMemFree(known);
+    if (folder.empty()) {
+        wchar_t buffer[MAX_PATH] = {};
+        if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+            folder = Narrow(buffer);
+    }
+    return folder;
+}
 
 bool Win32WindowSystem::OpenHelp(const std::string& path) {
     const std::wstring file = Widen(path);
@@ -401,6 +437,28 @@ void Win32Window::SliderSetPos(int id, int pos, bool redraw) {
     if (const HWND item = Item(id)) SendMessageW(item, TBM_SETPOS, redraw, pos);
 }
 
+void Win32Window::SliderWheel(int id, int delta) {
+    const HWND item = Item(id);
+    if (!item || !IsOfClass(item, TRACKBAR_CLASSW)) return;
+    // Not every trackbar takes the wheel (Wine's does not), so the turn is
+    // made here as the desktops' sliders make it: the system's lines a notch,
+    // each one line of the trackbar, reported as line steps and their end.
+    UINT lines = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    if (lines == WHEEL_PAGESCROLL) lines = UINT(SendMessageW(item, TBM_GETPAGESIZE, 0, 0));
+    wheelRemainder_ += delta * int(std::min<UINT>(lines, 100));
+    const int steps = wheelRemainder_ / WHEEL_DELTA;  // away from the user: towards the top
+    wheelRemainder_ -= steps * WHEEL_DELTA;
+    if (steps == 0) return;
+    const int line = std::max(1, int(SendMessageW(item, TBM_GETLINESIZE, 0, 0)));
+    const int from = int(SendMessageW(item, TBM_GETPOS, 0, 0));
+    SendMessageW(item, TBM_SETPOS, TRUE, from - steps * line);
+    const int to = int(SendMessageW(item, TBM_GETPOS, 0, 0));
+    const LPARAM bar = reinterpret_cast<LPARAM>(item);
+    if (to != from) SendMessageW(hwnd_, WM_VSCROLL, to < from ? TB_LINEUP : TB_LINEDOWN, bar);
+    SendMessageW(hwnd_, WM_VSCROLL, TB_ENDTRACK, bar);
+}
+
 bool Win32Window::SetTimer(UINT id, UINT ms) {
     return hwnd_ && ::SetTimer(hwnd_, id, ms, nullptr) != 0;
 }
@@ -486,6 +544,35 @@ bool Win32Window::OfferKeyToProgram(const MSG& msg) {
     }
 }
 
+bool Win32Window::OfferWheelToProgram(const MSG& msg) {
+    if (msg.message != WM_MOUSEWHEEL || !hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)))
+        return false;
+    const int delta = GET_WHEEL_DELTA_WPARAM(msg.wParam);
+    // The message may go to the control with the focus; the one meant is under the pointer.
+    const POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    int id = 0;
+    for (HWND c = GetWindow(hwnd_, GW_CHILD); c && id == 0; c = GetWindow(c, GW_HWNDNEXT)) {
+        RECT r{};
+        if (!IsWindowVisible(c) || IsGroupBox(c) || !GetWindowRect(c, &r) || !PtInRect(&r, at)) continue;
+        const int cid = GetDlgCtrlID(c);
+        if (cid != 0xFFFF) id = cid;
+    }
+    if (id != 0 && IsOfClass(Item(id), TRACKBAR_CLASSW)) {
+        SliderWheel(id, delta);
+        return true;
+    }
+    if (events_.OnMouseWheelEvent(id, delta)) return true;
+    // A slider that only has the focus stays put: the wheel goes where the pointer is.
+    return IsOfClass(msg.hwnd, TRACKBAR_CLASSW);
+}
+
+int Win32Window::FieldClickedBy(const MSG& msg) const {
+    if (msg.message != WM_LBUTTONDOWN || !hwnd_ || GetParent(msg.hwnd) != hwnd_) return 0;
+    if (!IsOfClass(msg.hwnd, L"Edit") || !IsWindowEnabled(msg.hwnd)) return 0;
+    const int id = GetDlgCtrlID(msg.hwnd);
+    return id == 0xFFFF ? 0 : id;
+}
+
 void Win32Window::PlaceBeforeFirstShow(HWND owner) {
     // Centred over the owner, or on the work area for a window of its own.
     RECT area{};
@@ -547,11 +634,13 @@ int Win32Window::RunModal() {
             break;
         }
         if (got == -1) break;
-        if (OfferKeyToProgram(msg)) continue;
+        if (OfferKeyToProgram(msg) || OfferWheelToProgram(msg)) continue;
+        const int clickedField = FieldClickedBy(msg);
         if (!hwnd_ || !IsDialogMessageW(hwnd_, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (clickedField != 0 && hwnd_) events_.OnFieldClickEvent(clickedField);
     }
 
     // The owner is enabled before this window hides, so that it, and not some
