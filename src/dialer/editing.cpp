@@ -25,8 +25,9 @@ std::optional<std::string> CDialerDlg::TakeAsDialString(const std::string& text,
     NormalizedNumber number = Normalize(text);
     if (number.needsIntlPrefix) {
         // The prefix is set once and for all, so the refusal leads to where it is set.
-        const std::string question =
-            lead + number.message + "\n\nSet the prefix in the options now? The number is taken once it is set.";
+        const std::string question = lead + number.message +
+                                     "\n\nSet the prefix in the options now? The number is then "
+                                     "taken with it.";
         if (MessageBox(question, nullptr, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return std::nullopt;
         if (!RunOptions(IDC_OPT_INTL_PREFIX)) return std::nullopt;
         number = Normalize(text);

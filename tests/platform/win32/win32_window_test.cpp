@@ -412,6 +412,15 @@ TEST(Win32Window, TheWheelOverAControlAndAClickIntoAFieldReachTheProgram) {
     EXPECT_EQ(offered, (std::vector<std::string>{"wheel 1028 -120", "wheel 1015 -120", "field 1029"}));
 }
 
+TEST(Win32Window, FileDialogsStartInTheUsersDocumentsFolder) {
+    Win32WindowSystem system;
+    const std::string documents = system.DocumentsFolder();
+    ASSERT_FALSE(documents.empty());
+    const DWORD attributes = GetFileAttributesA(documents.c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << documents;
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY) << documents;
+}
+
 TEST(Win32Window, NestedRunDisablesItsOwnerWhoseTimersGoOn) {
     Win32WindowSystem system;
     Recorder outerEvents;
