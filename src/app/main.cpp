@@ -88,7 +88,7 @@ int main(int argc, char* argv[]) {
                                            DefaultSerialDevice(port));
         },
         [](std::string_view name) {
-            return theApp.GetProfileInt(profile_keys::kPortsSection, std::string(name) + "Speed", 0);
+            return theApp.GetProfileString(profile_keys::kPortsSection, std::string(name) + "Speed");
         });
 
     // A number goes to the window this user already has, if one runs; a copy

@@ -20,7 +20,7 @@ int main() {
     platform::Win32ResourceClips clips;
     // A port's speed can be set in the profile, section "Ports" (COM1Speed=115200).
     platform::Win32SerialPorts serial(nullptr, 3000, [](std::string_view name) {
-        return theApp.GetProfileInt("Ports", std::string(name) + "Speed", 0);
+        return theApp.GetProfileString("Ports", std::string(name) + "Speed");
     });
 
     theApp.AttachPlatform(&windows, &sound, &serial);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dialer/dial_request.h"
+#include "dialer/number_text.h"
 #include "framework/afxwin.h"
 #include "output/modem_lines.h"
 
@@ -176,7 +177,7 @@ private:
     // profile's IntlPrefix for a leading "+". A refusal is shown, after lead;
     // one for want of IntlPrefix offers the options at that field, and the
     // number is taken again once it is set there.
-    std::optional<std::string> TakeAsDialString(const std::string& text, const std::string& lead);
+    std::optional<NormalizedNumber> TakeAsDialString(const std::string& text, const std::string& lead);
     void ModemStep();
     void ModemStop();
     // Puts the dial string back in the field when a dial no longer runs the modem exchange.
@@ -208,13 +209,15 @@ private:
     void UpdateModemTimer();
 
     // The modem exchange: its line is held from the initialisation line until a
-    // final result, Stop, or kModemAnswerMs after the dial line.
+    // final result, Stop, or kModemAnswerMs after the dial line; after a CONNECT,
+    // or an OK to a voice dial, until the call ends or Stop.
     std::unique_ptr<port::SerialLine> m_modemLine;
     ModemReplyLines m_modemReplies;
     bool m_bAwaitingResult = false;   // the dial line is out, no final result yet
     int m_nAnswersDue = 0;            // command lines written whose final result is to come
     int m_nAnswerLeftMs = 0;
     bool m_bConnected = false;        // the modem said CONNECT on this line
+    bool m_bVoiceCall = false;        // the dial line ended in ";": an OK leaves the call up
     int m_nHangUpStage = 0;           // 0 none, 1 before the escape, 2 after it
     bool m_bModemTimerSet = false;
     std::string m_strShownResult;     // what the dial field shows of a result, "" when none

@@ -160,6 +160,7 @@ void CDialerDlg::ModemStep() {
         // A new exchange on a line still held: what came before is forgotten,
         // and a hang-up under way gives way to it.
         m_bAwaitingResult = false;
+        m_bVoiceCall = false;
         m_nAnswersDue = ModemAnswersLine(m_szModemInit) ? 1 : 0;
         if (m_nHangUpStage != 0) {
             KillTimer(TIMER_HANGUP);
@@ -189,6 +190,7 @@ void CDialerDlg::ModemStep() {
         // The line stays up while the modem dials: closing it would drop DTR,
         // and a modem in its factory setting abandons the call when it drops.
         m_bAwaitingResult = true;
+        m_bVoiceCall = ModemDialIsVoiceCall(std::string(m_szModemDial) + m_szDial);
         m_nAnswerLeftMs = kModemAnswerMs;
         if (ModemAnswersLine(m_szModemDial)) ++m_nAnswersDue;
         UpdateModemTimer();
@@ -293,6 +295,9 @@ bool CDialerDlg::HandleModemReply(const std::string& line, std::string& latest) 
         m_bConnected = true;  // the line is held until Stop hangs up
         return true;
     }
+    // The handset has the call now; closing the port would drop DTR under
+    // it, so the line is held until Stop.
+    if (m_bVoiceCall && result->text == "OK") return true;
     EndModemExchange();
     return false;
 }
@@ -313,6 +318,7 @@ void CDialerDlg::EndModemExchange() {
     m_bAwaitingResult = false;
     m_nAnswersDue = 0;
     m_bConnected = false;
+    m_bVoiceCall = false;
     UpdateModemTimer();
 }
 

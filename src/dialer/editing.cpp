@@ -20,8 +20,8 @@ NormalizedNumber Normalize(const std::string& text) {
 }
 }  // namespace
 
-std::optional<std::string> CDialerDlg::TakeAsDialString(const std::string& text,
-                                                        const std::string& lead) {
+std::optional<NormalizedNumber> CDialerDlg::TakeAsDialString(const std::string& text,
+                                                             const std::string& lead) {
     NormalizedNumber number = Normalize(text);
     if (number.needsIntlPrefix) {
         // The prefix is set once and for all, so the refusal leads to where it is set.
@@ -36,7 +36,7 @@ std::optional<std::string> CDialerDlg::TakeAsDialString(const std::string& text,
         MessageBox(lead + number.message, nullptr, MB_OK | MB_ICONEXCLAMATION);
         return std::nullopt;
     }
-    return number.dial;
+    return number;
 }
 
 void CDialerDlg::AddDialChar(char c, UINT clipId) {
@@ -143,18 +143,19 @@ void CDialerDlg::PasteNumber() {
     CWinApp* app = AfxGetApp();
     const std::optional<std::string> text = app->Windows().ClipboardText();
     if (!text) return;  // nothing that could be a number
-    const std::optional<std::string> dial = TakeAsDialString(*text, "");
-    if (!dial) return;
-    if (m_nDialLen + dial->size() > size_t(kDialChars)) {
+    const std::optional<NormalizedNumber> number = TakeAsDialString(*text, "");
+    if (!number) return;
+    if (m_nDialLen + number->dial.size() > size_t(kDialChars)) {
         SayLengthLimit();
         return;
     }
     // Appended silently: a pasted number is not being keyed in.
-    std::memcpy(m_szDial + m_nDialLen, dial->data(), dial->size());
-    m_nDialLen += static_cast<int>(dial->size());
+    std::memcpy(m_szDial + m_nDialLen, number->dial.data(), number->dial.size());
+    m_nDialLen += static_cast<int>(number->dial.size());
     m_szDial[m_nDialLen] = '\0';
     m_strDial = m_szDial;
     UpdateData(false);
+    if (!number->note.empty()) MessageBox(number->note, nullptr, MB_OK | MB_ICONINFORMATION);
 }
 
 void CDialerDlg::CopyDialString() {

@@ -35,16 +35,18 @@ void CDialerDlg::PutNumber(const DialRequest& request) {
                    nullptr, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    const std::optional<std::string> dial =
+    const std::optional<NormalizedNumber> number =
         TakeAsDialString(request.number, "The number " + Quoted(request.number) + " was not taken.\n");
-    if (!dial) return;
-    if (dial->size() > static_cast<size_t>(kDialChars)) {
+    if (!number) return;
+    if (number->dial.size() > static_cast<size_t>(kDialChars)) {
         SayLengthLimit();
         return;
     }
-    m_nDialLen = CopyToBuffer(m_szDial, *dial);
+    m_nDialLen = CopyToBuffer(m_szDial, number->dial);
     m_strDial = m_szDial;
     UpdateData(false);
     // As a click would, once the window shows the number.
     if (request.dialNow) PostCommand(IDC_DIAL);
+    // Shown while the dial goes on: an extension is dialed once the call is answered.
+    if (!number->note.empty()) MessageBox(number->note, nullptr, MB_OK | MB_ICONINFORMATION);
 }

@@ -1,5 +1,6 @@
 #include "dialer/number_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "dialer/number_fold.h"
@@ -80,6 +81,54 @@ std::string DecodePercent(std::string_view s) {
     return out;
 }
 
+// A "(0)" written after a country code: the trunk digit dialled within the
+// country, which an international call leaves out. Its length, else 0.
+size_t TrunkZeroLength(std::string_view text, size_t i) {
+    size_t k = i + 1;
+    while (k < text.size() && BlankLength(text, k) > 0) k += BlankLength(text, k);
+    if (k >= text.size() || text[k] != '0') return 0;
+    ++k;
+    while (k < text.size() && BlankLength(text, k) > 0) k += BlankLength(text, k);
+    if (k >= text.size() || text[k] != ')') return 0;
+    return k + 1 - i;
+}
+
+// The parameters of a tel: link (";ext=12;isub=3"), named for the user. Shown
+// in a message box, so control characters are masked and the list is bounded.
+std::string NoteDroppedParameters(std::string_view params) {
+    constexpr size_t kShownParameters = 4, kShownBytes = 40;
+    std::string named;
+    size_t count = 0;
+    bool extension = false;
+    while (!params.empty()) {
+        params.remove_prefix(1);  // the ';'
+        const size_t end = params.find(';');
+        const std::string param = DecodePercent(params.substr(0, end));
+        params = end == std::string_view::npos ? std::string_view() : params.substr(end);
+        if (param.empty()) continue;
+        std::string name = param.substr(0, param.find('='));
+        for (char& c : name) c = ToUpperAscii(c);
+        extension = extension || name == "EXT";
+        if (++count > kShownParameters) continue;
+        std::string shown = ";";
+        size_t i = 0;
+        while (i < param.size() && i + CharLength(param, i) <= kShownBytes) {
+            const size_t n = CharLength(param, i);
+            const unsigned char c = static_cast<unsigned char>(param[i]);
+            shown += c < 0x20 || c == 0x7F ? std::string("?") : param.substr(i, n);
+            i += n;
+        }
+        if (i < param.size()) shown += "...";
+        named += (named.empty() ? "\"" : ", \"") + shown + '"';
+    }
+    if (count == 0) return "";
+    if (count > kShownParameters)
+        named += " and " + std::to_string(count - kShownParameters) + " more";
+    std::string note = "Not dialed: " + named + " from the link; only the number is dialed.";
+    if (extension) note += " Dial the extension yourself once the call is answered.";
+    return note;
+}
+
 }  // namespace
 
 NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPrefix) {
@@ -89,7 +138,7 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
     while (start < text.size() && BlankLength(text, start) > 0) start += BlankLength(text, start);
     text.remove_prefix(start);
 
-    std::string decoded;
+    std::string decoded, note;
     const std::string_view scheme = "tel:";
     bool isUri = text.size() >= scheme.size();
     for (size_t i = 0; isUri && i < scheme.size(); ++i)
@@ -97,19 +146,30 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
     if (isUri) {
         // Parameters (;ext=, ;phone-context=, ...) are not part of what is dialed.
         std::string_view number = text.substr(scheme.size());
-        number = number.substr(0, number.find(';'));
-        decoded = DecodePercent(number);
+        const size_t params = std::min(number.find(';'), number.size());
+        note = NoteDroppedParameters(number.substr(params));
+        decoded = DecodePercent(number.substr(0, params));
         text = decoded;
     }
 
     NormalizedNumber result;
     bool anyKept = false;
+    // Digits of the country code after a '+', while only those (and grouping
+    // hyphens) have been kept since it; -1 once anything else comes.
+    int countryDigits = -1;
     for (size_t i = 0; i < text.size();) {
         if (const size_t blank = BlankLength(text, i)) {
             i += blank;
             continue;
         }
         const char c = ToUpperAscii(text[i]);
+        if (c == '(' && countryDigits >= 1 && countryDigits <= 3) {
+            if (const size_t trunk = TrunkZeroLength(text, i)) {
+                i += trunk;
+                countryDigits = -1;
+                continue;
+            }
+        }
         // In a tel: link a hyphen only groups digits, as a dot does; typed or
         // pasted as plain text it is the dialer's own pause character.
         if (IsVisualSeparator(c) || (isUri && c == '-')) {
@@ -117,6 +177,11 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
             continue;
         }
         if (IsDialChar(c)) {
+            if (c >= '0' && c <= '9') {
+                if (countryDigits >= 0) ++countryDigits;
+            } else if (c != '-') {
+                countryDigits = -1;
+            }
             result.dial += c;
             anyKept = true;
             ++i;
@@ -138,6 +203,7 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
                                   ", which cannot be dialed. Correct it in vantrel.ini.");
             result.dial += intlPrefix;
             anyKept = true;
+            countryDigits = 0;
             ++i;
             continue;
         }
@@ -147,5 +213,6 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
     }
     if (!anyKept) return Refuse("There is no telephone number in the text.");
     result.ok = true;
+    result.note = std::move(note);
     return result;
 }

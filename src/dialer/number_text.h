@@ -10,6 +10,9 @@ struct NormalizedNumber {
     bool ok = false;
     std::string dial;     // the dial characters, when ok
     std::string message;  // why it was refused, for a message box, when !ok
+    // When ok: what of a tel: link was left out of the dial string, for the
+    // user to know (an extension, say, is theirs to dial); "" when nothing was.
+    std::string note;
     bool needsIntlPrefix = false;  // refused at a leading "+" for want of IntlPrefix
 };
 

@@ -1,4 +1,6 @@
 // The settings and dial state, loaded when the window opens and saved when it closes.
+#include <algorithm>
+
 #include "dialer/dialer_dlg.h"
 #include "dialer/fixed_text.h"
 #include "settings/profile_keys.h"
@@ -7,9 +9,12 @@ void CDialerDlg::LoadProfile() {
     CWinApp* app = AfxGetApp();
     using namespace profile_keys;
 
-    m_nPlayWait = app->GetProfileInt(kFlagSection, kPlayWait, kDefaultPlayWait);
-    m_nCharWait = app->GetProfileInt(kFlagSection, kCharWait, kDefaultCharWait);
-    m_nMinusWait = app->GetProfileInt(kFlagSection, kMinusWait, kDefaultMinusWait);
+    auto wait = [app](const char* section, const char* key, int defaultMs, int maxMs) {
+        return std::clamp(app->GetProfileInt(section, key, defaultMs), 0, maxMs);
+    };
+    m_nPlayWait = wait(kFlagSection, kPlayWait, kDefaultPlayWait, kMaxToneWait);
+    m_nCharWait = wait(kFlagSection, kCharWait, kDefaultCharWait, kMaxToneWait);
+    m_nMinusWait = wait(kFlagSection, kMinusWait, kDefaultMinusWait, kMaxToneWait);
     m_nTransSelect = app->GetProfileInt(kFlagSection, kTransSelect, 0);
     m_nOutputDevice = app->GetProfileInt(kFlagSection, kOutputDevice, 0);
 
@@ -29,7 +34,8 @@ void CDialerDlg::LoadProfile() {
         }
     }
 
-    m_nModemInitWait = app->GetProfileInt(kModemSection, kModemInitWait, kDefaultModemInitWait);
+    m_nModemInitWait =
+        wait(kModemSection, kModemInitWait, kDefaultModemInitWait, kMaxModemInitWait);
     m_nModemPort = app->GetProfileInt(kModemSection, kModemPort, 0);
     CopyToBuffer(m_szModemInit,
                  app->GetProfileString(kModemSection, kModemInitChar, kDefaultModemInit));

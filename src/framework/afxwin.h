@@ -77,7 +77,8 @@ private:
     bool NoteProfileWrite(bool written);
 
     std::unique_ptr<fw::ProfileStore> m_profile;
-    bool m_refusedWriteReported = false;
+    bool m_lockRefusalReported = false;
+    bool m_limitRefusalReported = false;
     std::string m_helpFile;
 };
 

@@ -187,6 +187,34 @@ struct SerialOpenFailure {
     std::string reason;
 };
 
+// The speeds a port can be set to, in baud.
+inline constexpr int kLineSpeeds[] = {300,   600,   1200,   2400,   4800,   9600,  19200,
+                                      38400, 57600, 115200, 230400, 460800, 921600};
+
+// A port's speed as the profile gives it ("COM1Speed=115200"): one of
+// kLineSpeeds written in plain decimal, or 0 when the text is empty or "0",
+// which leave the line's settings alone. Anything else (a hexadecimal or
+// negative number, too many digits, a word) is nullopt: a modem at a speed
+// nobody chose would only answer noise.
+inline std::optional<int> ParseLineSpeed(std::string_view text) {
+    if (text.empty() || text == "0") return 0;
+    for (int baud : kLineSpeeds)
+        if (text == std::to_string(baud)) return baud;
+    return std::nullopt;
+}
+
+// Why a port was not opened at the speed its setting gives.
+inline std::string LineSpeedRefusal(std::string_view portName, std::string_view text) {
+    // An edited profile may hold anything: the message shows enough to recognise it.
+    std::string shown(text);
+    if (size_t cut = 24; text.size() > cut) {
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        shown = std::string(text.substr(0, cut)) + "...";
+    }
+    return "the speed " + shown + " (" + std::string(portName) +
+           "Speed in [Ports]) is not a standard rate";
+}
+
 // Serial ports by name ("COM1" to "COM4"). Opening never blocks.
 class SerialPorts {
 public:

@@ -308,7 +308,7 @@ int ProfileStore::GetInt(std::string_view section, std::string_view key, int def
 bool ProfileStore::WriteString(std::string_view section, std::string_view key,
                                std::string_view value) {
     lastWrite_ = Write(section, key, value);
-    return lastWrite_ == WriteResult::Written;
+    return lastWrite_ == WriteResult::Written || lastWrite_ == WriteResult::Unchanged;
 }
 
 ProfileStore::WriteResult ProfileStore::Write(std::string_view section, std::string_view key,
@@ -333,9 +333,9 @@ ProfileStore::WriteResult ProfileStore::Write(std::string_view section, std::str
     }
 
     std::string updated = IniSet(contents, section, key, value);
-    if (state == ProfileState::Usable && updated == contents) return WriteResult::Written;
+    if (state == ProfileState::Usable && updated == contents) return WriteResult::Unchanged;
     // A profile grown past the limit would no longer be read at all.
-    if (updated.size() > kMaxProfileBytes) return WriteResult::Failed;
+    if (updated.size() > kMaxProfileBytes) return WriteResult::PastLimit;
     if (fsys::ReplaceFileContents(target, updated) != fsys::WriteStatus::Ok) {
         stamp_.reset();  // it may have changed all the same (a write in place that failed)
         return WriteResult::Failed;

@@ -101,11 +101,13 @@ public:
 
     enum class WriteResult {
         Written,
-        LockBusy,  // another process held the lock throughout the wait
-        NotUsed,   // the profile is TooLarge or Unreadable
-        Failed,    // names not storable, or the file could not be replaced
+        Unchanged,  // the key held the value already: nothing to write
+        LockBusy,   // another process held the lock throughout the wait
+        NotUsed,    // the profile is TooLarge or Unreadable
+        PastLimit,  // the profile would grow past kMaxProfileBytes
+        Failed,     // names not storable, or the file could not be replaced
     };
-    // False unless Written; the profile is then unchanged.
+    // False unless Written or Unchanged; the profile is then unchanged.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
     bool WriteInt(std::string_view section, std::string_view key, int value);
     WriteResult LastWriteResult() const { return lastWrite_; }

@@ -18,6 +18,7 @@ constexpr UINT MB_YESNOCANCEL = 0x3;
 constexpr UINT MB_YESNO = 0x4;
 constexpr UINT MB_TYPEMASK = 0xF;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;
+constexpr UINT MB_ICONINFORMATION = 0x40;
 constexpr UINT MB_ICONMASK = 0xF0;
 
 // System commands.

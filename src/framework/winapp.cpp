@@ -63,17 +63,36 @@ bool CWinApp::WriteProfileString(std::string_view section, std::string_view entr
 }
 
 bool CWinApp::NoteProfileWrite(bool written) {
-    if (written) {
-        m_refusedWriteReported = false;
-    } else if (m_profile->LastWriteResult() == fw::ProfileStore::WriteResult::LockBusy &&
-               !m_refusedWriteReported) {
-        // Several keys are written at a time (closing writes eight); one box is enough.
-        m_refusedWriteReported = true;
-        AfxMessageBox("The settings were not saved: another program holds the lock file\n  " +
-                          m_profile->LockPath() +
-                          "\nClose any other Vantrel window (or end a copy that has stopped "
-                          "responding) and try again.",
-                      MB_OK | MB_ICONEXCLAMATION);
+    using Result = fw::ProfileStore::WriteResult;
+    // Several keys are written at a time (closing writes eight, an Exit twice);
+    // one box is enough. A key that held its value already shows the lock
+    // free again, but not that the profile has room to grow.
+    switch (m_profile->LastWriteResult()) {
+        case Result::Written:
+            m_lockRefusalReported = m_limitRefusalReported = false;
+            break;
+        case Result::Unchanged:
+            m_lockRefusalReported = false;
+            break;
+        case Result::LockBusy:
+            if (m_lockRefusalReported) break;
+            m_lockRefusalReported = true;
+            AfxMessageBox("The settings were not saved: another program holds the lock file\n  " +
+                              m_profile->LockPath() +
+                              "\nClose any other Vantrel window (or end a copy that has stopped "
+                              "responding) and try again.",
+                          MB_OK | MB_ICONEXCLAMATION);
+            break;
+        case Result::PastLimit:
+            if (m_limitRefusalReported) break;
+            m_limitRefusalReported = true;
+            AfxMessageBox("The settings were not saved: the settings file\n  " + m_profile->Path() +
+                              "\nwould grow past 1 MiB, the most Vantrel reads. Remove what it "
+                              "does not need (long comments, other programs' sections) and try "
+                              "again.",
+                          MB_OK | MB_ICONEXCLAMATION);
+            break;
+        default: break;
     }
     return written;
 }

@@ -36,9 +36,16 @@ std::optional<ModemResult> ParseModemResult(std::string_view line) {
         "OK", "CONNECT", "RING", "NO CARRIER", "ERROR", "CONNECT 1200", "NO DIALTONE", "BUSY",
         "NO ANSWER"};
     line = Trim(line);
+    const bool digits = !line.empty() && line.size() <= 3 &&
+                        line.find_first_not_of("0123456789") == std::string_view::npos;
     std::string text;
-    if (line.size() == 1 && line[0] >= '0' && line[0] <= '8') {
+    if (digits && line.size() == 1 && line[0] != '9') {
         text = kByNumber[size_t(line[0] - '0')];
+    } else if (digits && line.size() > 1 && line[0] != '0') {
+        // From 10 on every modem numbers its connections, by speed and
+        // protocol, though not all alike: only 10 means the same everywhere.
+        // Taken for what it is, a connection, the call is held until Stop.
+        text = line == "10" ? "CONNECT 2400" : "CONNECT (code " + std::string(line) + ")";
     } else if (line.substr(0, 7) == "CONNECT") {
         text = std::string(line);
     } else if (line == "NO DIAL TONE") {  // how some modems spell it
@@ -81,4 +88,9 @@ void ModemReplyLines::Clear() {
 bool ModemAnswersLine(std::string_view command) {
     return command.size() >= 2 && (command[0] == 'A' || command[0] == 'a') &&
            (command[1] == 'T' || command[1] == 't');
+}
+
+bool ModemDialIsVoiceCall(std::string_view dialCommand) {
+    dialCommand = Trim(dialCommand);
+    return !dialCommand.empty() && dialCommand.back() == ';';
 }

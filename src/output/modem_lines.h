@@ -21,7 +21,8 @@ inline constexpr int kModemGuardMs = 1000;
 std::string ComposeModemHangUpLine();
 
 // A result code in its verbal form ("OK", "BUSY", "CONNECT 33600"); the
-// numeric forms 0 to 8 are given their verbal text.
+// numeric forms 0 to 8 and 10 are given their verbal text, and 11 to 999,
+// which modems number differently, are connections ("CONNECT (code 12)").
 struct ModemResult {
     std::string text;
     bool connect = false;  // CONNECT, with whatever followed it
@@ -32,6 +33,11 @@ std::optional<ModemResult> ParseModemResult(std::string_view line);
 // Whether a modem answers a line starting so with a final result: it takes
 // only lines that begin with AT as commands.
 bool ModemAnswersLine(std::string_view command);
+
+// Whether a dial command asks for a voice call: ending in ";", it has the
+// modem dial and answer OK at once, back in command mode with the call up for
+// the handset. Dropping DTR then would end the call.
+bool ModemDialIsVoiceCall(std::string_view dialCommand);
 
 // Cuts what a modem sends into lines at CR or LF. A line that grows beyond any
 // result code's length is noise and is dropped, so a chattering device costs

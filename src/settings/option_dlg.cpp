@@ -1,10 +1,11 @@
 #include "settings/option_dlg.h"
 
 #include "resources/dialog_template.h"
+#include "settings/profile_keys.h"
 
 namespace {
-constexpr int kMaxToneWait = 1000;
-constexpr int kMaxModemInitWait = 5000;
+using profile_keys::kMaxModemInitWait;
+using profile_keys::kMaxToneWait;
 constexpr int kMaxCommandBytes = 32;  // the dialer keeps each command in 33 bytes
 constexpr int kMaxIntlPrefixBytes = 16;
 

@@ -27,6 +27,11 @@ inline constexpr int kDefaultCharWait = 150;
 inline constexpr int kDefaultMinusWait = 100;
 inline constexpr int kDefaultModemInitWait = 3000;
 inline constexpr const char* kDefaultModemInit = "ATZ";
+
+// The ranges the options dialog allows, in milliseconds. A hand-edited
+// profile is held to them too: a negative wait would arm a timer of weeks.
+inline constexpr int kMaxToneWait = 1000;
+inline constexpr int kMaxModemInitWait = 5000;
 inline constexpr const char* kDefaultModemDial = "ATDT";
 
 // "DialList0" to "DialList4": the five rows on view.

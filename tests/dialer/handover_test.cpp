@@ -20,13 +20,19 @@ TEST_F(HandOverTest, StartNumberReplacesTheLastDialAndIsDialedOnlyWhenAsked) {
         ui = headless::HeadlessSystem();
         SetProfile("[Dial]\nLastDial=111\nIntlPrefix=00\n");
         app.SetStartNumber({"tel:+81 (3) 1234.5678;ext=5", dialNow});
+        // The extension left out is named; the dial goes on under the note.
         ui.Wait(3000).Then([&] {
             EXPECT_EQ(Text(IDC_DIAL_FIELD), "00813" "12345678");
             EXPECT_EQ(Dlg().m_nDialLen, 13);
+            ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+            EXPECT_NE(ui.MessageBoxes()[0].text.find("\";ext=5\""), std::string::npos);
+            EXPECT_EQ(ui.MessageBoxes()[0].caption, "Vantrel");
+            EXPECT_EQ(Heard(), dialNow ? "0081312345678" : "") << dialNow;
         });
+        ui.Answer(IDOK);
         CloseAndRun();
         EXPECT_EQ(Heard(), dialNow ? "0081312345678" : "") << dialNow;
-        EXPECT_TRUE(ui.MessageBoxes().empty());
+        EXPECT_EQ(ui.MessageBoxes().size(), 1u);
         EXPECT_NE(Profile().find("LastDial=0081312345678\n"), std::string::npos) << Profile();
     }
 }

@@ -88,4 +88,21 @@ TEST_F(KeyboardTest, PasteAppendsTheNumberWholeOrNothingAndCopyTakesTheDialStrin
     EXPECT_TRUE(ui.Problems().empty());
 }
 
+// A pasted link keeps the number as it is dialled from abroad, and what it
+// could not keep is named.
+TEST_F(KeyboardTest, PastedLinkLosesItsTrunkDigitAndNamesItsExtension) {
+    SetProfile("[Dial]\nLastDial=\nIntlPrefix=00\n");
+    ui.Then([&] { ui.SetClipboard("tel:+44(0)20-7946-0958;ext=12"); }).Press(Key::CtrlV);
+    ui.Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "00442079460958");
+        ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+        EXPECT_NE(ui.MessageBoxes().back().text.find("\";ext=12\""), std::string::npos);
+        EXPECT_EQ(ui.MessageBoxes().back().caption, "Vantrel");
+    });
+    ui.Answer(IDOK).Click(IDOK);
+    Run();
+    EXPECT_EQ(ui.MessageBoxes().size(), 1u);
+    EXPECT_TRUE(ui.Problems().empty());
+}
+
 }  // namespace

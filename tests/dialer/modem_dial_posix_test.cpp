@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <optional>
+#include <tuple>
 
 #include "platform/posix/serial_ports.h"
 #include "support/dialer_fixture.h"
@@ -98,6 +99,10 @@ protected:
     };
     std::function<std::optional<Reply>(const std::string& line)> answer;
     bool flood = false;  // sends result codes without end, as fast as the pty takes them
+    // The modem speaks up unasked, as when the other end hangs up.
+    void Say(const std::string& bytes) {
+        EXPECT_EQ(write(master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
     void StartModem() {
         heardLine.clear();
         due.clear();
@@ -271,6 +276,63 @@ TEST_F(ModemDialTest, StopAfterConnectEscapesBetweenGuardTimesAndHangsUp) {
     ui.Click(IDC_DIAL).Wait(1200).Click(IDC_STOP).Then([&] {
         EXPECT_EQ(Received(), "ATZ\r\r\nATDT123\r\r\n\r\r\n");
         EXPECT_FALSE(PortHeld());
+    });
+    ui.Wait(5000).Then([&] { EXPECT_EQ(Received(), ""); });
+    RunAndClose();
+    EXPECT_TRUE(ui.Problems().empty());
+}
+
+TEST_F(ModemDialTest, AConnectionIsHeldPastTheAnswerTimeUntilNoCarrier) {
+    // In words, and in numbers (ATV0) with a code from 10 on.
+    const std::tuple<std::string, std::string, std::string> kCalls[] = {
+        {"CONNECT 9600", "NO CARRIER", "CONNECT 9600"}, {"12", "3", "CONNECT (code 12)"}};
+    for (const auto& [connect, noCarrier, shown] : kCalls) {
+        SCOPED_TRACE(connect);
+        ui = headless::HeadlessSystem();
+        Settings("123", "ModemInitWait=1000\n");
+        answer = [&](const std::string& line) -> std::optional<Reply> {
+            if (line.rfind("ATDT", 0) == 0) return Reply{connect + "\r\n", 500};
+            return std::nullopt;
+        };
+        StartModem();
+        ui.Click(IDC_DIAL).WaitUntil(1600).Then([&] {
+            EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem: " + shown);
+        });
+        ui.WaitUntil(90000).Then([&] {
+            EXPECT_TRUE(PortHeld());
+            Say(noCarrier + "\r\n");  // the other end hangs up
+        });
+        ui.WaitUntil(90200).Then([&] {
+            EXPECT_FALSE(PortHeld());
+            EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem: NO CARRIER");
+        });
+        // No call is left to hang up: Stop sends the empty line alone.
+        ui.Click(IDC_STOP).Wait(5000).Then([&] {
+            EXPECT_EQ(Received(), "ATZ\r\r\nATDT123\r\r\n\r\r\n");
+        });
+        RunAndClose();
+        EXPECT_TRUE(ui.Problems().empty());
+    }
+}
+
+TEST_F(ModemDialTest, AVoiceDialAnsweredOkIsHeldUntilStop) {
+    // Closing the port would drop DTR under the call the handset has now.
+    Settings("0123;", "ModemInitWait=1000\n");
+    answer = [](const std::string& line) -> std::optional<Reply> {
+        return Reply{"OK\r\n", line == "ATZ" ? 100 : 2000};
+    };
+    StartModem();
+    ui.Click(IDC_DIAL).WaitUntil(3100).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem: OK");
+        EXPECT_TRUE(PortHeld());
+    });
+    ui.WaitUntil(120000).Then([&] {
+        EXPECT_TRUE(PortHeld());
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "0123;");
+    });
+    ui.Click(IDC_STOP).Then([&] {
+        EXPECT_FALSE(PortHeld());
+        EXPECT_EQ(Received(), "ATZ\r\r\nATDT0123;\r\r\n\r\r\n");
     });
     ui.Wait(5000).Then([&] { EXPECT_EQ(Received(), ""); });
     RunAndClose();

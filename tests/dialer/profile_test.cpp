@@ -60,6 +60,26 @@ TEST_F(ProfileTest, OverlongStoredTextsAreCutToTheirBuffersWithoutSplittingAChar
     Run();
 }
 
+TEST_F(ProfileTest, WaitsOutsideTheOptionsRangesAreHeldToThemOnRead) {
+    SetProfile(
+        "[Flag and Numeric]\nPlayWait=-1\nCharWait=99999999999999999999\nMinusWait=-2147483648\n"
+        "[Dial]\nLastDial=1,2-3\n[Modem]\nModemInitWait=2147483647\n");
+    ui.Then([&] {
+        EXPECT_EQ(Dlg().m_nPlayWait, 0);
+        EXPECT_EQ(Dlg().m_nCharWait, 1000);
+        EXPECT_EQ(Dlg().m_nMinusWait, 0);
+        EXPECT_EQ(Dlg().m_nModemInitWait, 5000);
+    });
+    // A dial with them neither stalls nor overflows, and the options take them as they are.
+    ui.Click(IDC_DIAL).Wait(2000).Then([&] {
+        EXPECT_EQ(Heard(), "123");
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+    });
+    ui.Click(IDC_OPTION).Click(IDOK).Then([&] { EXPECT_TRUE(ui.MessageBoxes().empty()); });
+    ui.Click(IDOK);
+    Run();
+}
+
 TEST_F(ProfileTest, DialStateSurvivesARestart) {
     ui.Click(IDC_KEY_4).Click(IDC_KEY_2).Click(IDC_ROW_SELECT_0 + 1).Click(IDC_MODEM);
     ui.Click(IDOK);
@@ -148,6 +168,26 @@ TEST_F(ProfileTest, OversizedProfileIsReportedAndLeftAsItIs) {
     EXPECT_EQ(RunProgram(), IDOK);
     EXPECT_EQ(ui.MessageBoxes().size(), 1u) << "refused writes add no message";
     EXPECT_TRUE(Profile() == big) << "the profile was changed";
+}
+
+// A profile at the size limit is read, but a save that would take it past is
+// refused, and said so once, as a held lock is (an Exit saves twice).
+TEST_F(ProfileTest, SaveRefusedAtTheSizeLimitIsReportedOnce) {
+    std::string full =
+        "[Flag and Numeric]\nTransSelect=0\nOutputDevice=0\n[Dial]\nLastDial=\nLoadFile=\n"
+        "DialList0=\nDialList1=\nDialList2=\nDialList3=\nDialList4=\n;";
+    full.resize(fw::ProfileStore::kMaxProfileBytes, 'x');
+    SetProfile(full);
+    ui.Keys("5").Click(IDOK).Then([&] {
+        ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+        EXPECT_NE(ui.MessageBoxes()[0].text.find("not saved"), std::string::npos);
+        EXPECT_NE(ui.MessageBoxes()[0].text.find(ProfilePath()), std::string::npos);
+    });
+    ui.Answer(IDOK);
+    EXPECT_EQ(RunProgram(), IDOK);
+    EXPECT_EQ(ui.MessageBoxes().size(), 1u);
+    EXPECT_TRUE(ui.Problems().empty());
+    EXPECT_TRUE(Profile() == full) << "the profile was changed";
 }
 
 }  // namespace

@@ -30,6 +30,12 @@ WID=$(wait_window Vantrel) || fail "the window Vantrel did not appear"
 for _ in $(seq 100); do kill -0 $SECOND_PID 2>/dev/null || break; sleep 0.1; done
 kill -0 $SECOND_PID 2>/dev/null && { kill $SECOND_PID; fail "the second copy did not end"; }
 wait $SECOND_PID || fail "the second copy exited with status $?"
+# The running window names what it left out of the link, and the box goes with Enter.
+NOTE=$(wait_window 'tel: Link') || fail "no note about the link's ;ext=12"
+xdotool windowactivate --sync "$NOTE" 2>/dev/null || xdotool windowfocus --sync "$NOTE" 2>/dev/null || true
+keys Return
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^tel: Link$' >/dev/null || break; sleep 0.1; done
+xdotool search --onlyvisible --name '^tel: Link$' >/dev/null && fail "the note did not close"
 sleep 0.5
 COUNT=$(xdotool search --onlyvisible --name '^Vantrel$' | wc -l)
 [ "$COUNT" -eq 1 ] || fail "$COUNT windows named Vantrel, not one"

@@ -27,4 +27,20 @@ TEST(ByteText, RealCharactersShowAsThemselvesAndStrayBytesApart) {
     EXPECT_EQ(fw::Utf16ToBytes(fw::BytesToUtf16("\x82\xA0") + u"あ"), "\x82\xA0\xE3\x81\x82");
 }
 
+// A surrogate is no character: written as UTF-8, alone or as a pair (as
+// CESU-8 writes characters beyond U+FFFF), its bytes are stray bytes.
+TEST(ByteText, EncodedSurrogatesAreStrayBytes) {
+    for (int b = 0xA0; b <= 0xBF; ++b) {
+        for (int c = 0x80; c <= 0xBF; ++c) {
+            const std::string s{'\xED', char(b), char(c)};
+            const std::u16string u = fw::BytesToUtf16(s);
+            ASSERT_EQ(u.size(), 3u) << b << " " << c;
+            ASSERT_EQ(fw::Utf16ToBytes(u), s) << b << " " << c;
+        }
+    }
+    const std::string pair = "\xED\xA0\xBD\xED\xB3\x9E";  // U+1F4DE as two surrogates
+    EXPECT_EQ(fw::BytesToUtf16(pair).size(), 6u);
+    EXPECT_EQ(fw::Utf16ToBytes(fw::BytesToUtf16(pair)), pair);
+}
+
 }  // namespace

@@ -71,4 +71,29 @@ TEST(GapAfterTone, EqualTonesAreKeptFortyMillisecondsApart) {
             << k.played << k.following << " PlayWait " << k.play;
 }
 
+// The silence planned before a tone: the gap after the tone before it and what
+// each silent character between costs; nothing before the first tone.
+TEST(PlannedSilenceBefore, GapAfterTheLastToneAndEverySilentCharacterBetween) {
+    struct Case {
+        const char* dial;
+        size_t pos;
+        int silence;  // -1: nothing planned
+    };
+    const Case cases[] = {
+        {"12", 1, 10},
+        {"1,,2", 3, 310},   // both pauses
+        {"1-,2", 3, 260},
+        {"1a2", 2, 20},     // a silent character costs a gap of its own
+        {"11", 1, 40},      // equal tones kept apart
+        {"1,1", 2, 160},
+        {"1", 0, -1},
+        {",,1", 2, -1},
+        {"1,,", 9, 310},    // past the end: as at the end
+    };
+    for (const Case& k : cases) {
+        const std::optional<int> s = PlannedSilenceBefore(k.dial, k.pos, 10, 150, 100);
+        EXPECT_EQ(s.value_or(-1), k.silence) << k.dial << " at " << k.pos;
+    }
+}
+
 }  // namespace

@@ -89,6 +89,7 @@ public:
     }
 
     ~PosixSerialLine() override {
+        posix_io::ScopedIgnoreSignal ignoreSigttou(SIGTTOU);
         DrainBriefly();
         if (hasRestore_) SetTermios(fd_, restore_);
         close(fd_);
@@ -99,7 +100,8 @@ public:
 
     bool Write(std::string_view bytes) override {
         // A write can raise SIGTTOU when the device is the terminal of a
-        // background program; it must fail the line rather than stop the program.
+        // background program, as can every change of its settings; it must
+        // fail the line rather than stop the program.
         posix_io::ScopedIgnoreSignal ignoreSigpipe(SIGPIPE);
         posix_io::ScopedIgnoreSignal ignoreSigttou(SIGTTOU);
 
@@ -128,6 +130,10 @@ public:
         pollfd state = {fd_, POLLIN, 0};
         if (poll(&state, 1, 0) < 0) return errno == EINTR;
         if (state.revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
+        if (!(state.revents & POLLIN)) return true;
+        // Reading the terminal of a background program raises SIGTTIN, which
+        // would stop it; ignored, the read fails instead.
+        posix_io::ScopedIgnoreSignal ignoreSigttin(SIGTTIN);
         char buffer[1024];
         while (maxBytes > 0 && (state.revents & POLLIN)) {
             const ssize_t got = read(fd_, buffer, std::min(sizeof buffer, maxBytes));
@@ -164,7 +170,7 @@ private:
 
 PosixSerialPorts::PosixSerialPorts(
     std::function<std::string(std::string_view portName)> devicePathFor,
-    std::function<int(std::string_view portName)> speedFor)
+    std::function<std::string(std::string_view portName)> speedFor)
     : devicePathFor_(std::move(devicePathFor)), speedFor_(std::move(speedFor)) {}
 
 std::string PosixSerialPorts::DevicePath(std::string_view name) const {
@@ -189,6 +195,9 @@ std::unique_ptr<port::SerialLine> PosixSerialPorts::Open(std::string_view name) 
     if (stat(path.c_str(), &info) != 0) return Fail(path, ReasonOf(errno));
     if (!S_ISCHR(info.st_mode)) return Fail(path, serial_reason::kNotTerminal);
 
+    // The settings are changed here and put back at close: on the terminal of
+    // a program in the background each change would stop it (SIGTTOU).
+    posix_io::ScopedIgnoreSignal ignoreSigttou(SIGTTOU);
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Fail(path, ReasonOf(errno));
     auto refuse = [&](std::string reason) {
@@ -202,12 +211,12 @@ std::unique_ptr<port::SerialLine> PosixSerialPorts::Open(std::string_view name) 
 
     termios settings = {};
     if (tcgetattr(fd, &settings) != 0) return refuse(ReasonOf(errno));
-    const int baud = speedFor_ ? speedFor_(name) : 0;
-    if (baud != 0) {
-        speed_t speed = 0;
-        if (!SpeedConstant(baud, speed))
-            return refuse("the speed " + std::to_string(baud) + " (" + std::string(name) +
-                          "Speed in [Ports]) is not a standard rate");
+    const std::string speedText = speedFor_ ? speedFor_(name) : std::string();
+    const std::optional<int> baud = port::ParseLineSpeed(speedText);
+    speed_t speed = 0;
+    if (!baud || (*baud != 0 && !SpeedConstant(*baud, speed)))
+        return refuse(port::LineSpeedRefusal(name, speedText));
+    if (*baud != 0) {
         termios raw = settings;
         cfmakeraw(&raw);
         raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
@@ -215,7 +224,7 @@ std::unique_ptr<port::SerialLine> PosixSerialPorts::Open(std::string_view name) 
         raw.c_cc[VMIN] = 0;
         raw.c_cc[VTIME] = 0;
         if (cfsetispeed(&raw, speed) != 0 || cfsetospeed(&raw, speed) != 0 || !SetTermios(fd, raw))
-            return refuse("its speed cannot be set to " + std::to_string(baud));
+            return refuse("its speed cannot be set to " + std::to_string(*baud));
         return std::make_unique<PosixSerialLine>(fd, nullptr);
     }
     // Held only while the line is: the terminal's echo would send every reply

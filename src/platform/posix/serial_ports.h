@@ -21,10 +21,12 @@
 class PosixSerialPorts : public port::SerialPorts {
 public:
     // devicePathFor maps a port name to its device path; an empty path means
-    // the port has no device. speedFor gives the port's line speed in baud, 0
-    // to leave the line settings alone.
-    explicit PosixSerialPorts(std::function<std::string(std::string_view portName)> devicePathFor,
-                              std::function<int(std::string_view portName)> speedFor = nullptr);
+    // the port has no device. speedFor gives the port's speed setting as the
+    // profile holds it (port::ParseLineSpeed); a setting that is no supported
+    // speed fails the open, saying so.
+    explicit PosixSerialPorts(
+        std::function<std::string(std::string_view portName)> devicePathFor,
+        std::function<std::string(std::string_view portName)> speedFor = nullptr);
 
     std::unique_ptr<port::SerialLine> Open(std::string_view name) override;
     port::SerialOpenFailure LastFailure() const override { return lastFailure_; }
@@ -34,7 +36,7 @@ private:
     std::unique_ptr<port::SerialLine> Fail(std::string device, std::string reason);
 
     std::function<std::string(std::string_view)> devicePathFor_;
-    std::function<int(std::string_view)> speedFor_;
+    std::function<std::string(std::string_view)> speedFor_;
     port::SerialOpenFailure lastFailure_;
 };
 

@@ -130,7 +130,7 @@ std::string SerialOpenReason(unsigned long error) {
 
 Win32SerialPorts::Win32SerialPorts(std::function<std::string(std::string_view)> devicePathFor,
                                    unsigned writeTimeoutMs,
-                                   std::function<int(std::string_view)> speedFor)
+                                   std::function<std::string(std::string_view)> speedFor)
     : devicePathFor_(devicePathFor ? std::move(devicePathFor) : DefaultWin32SerialDevice),
       writeTimeoutMs_(writeTimeoutMs),
       speedFor_(std::move(speedFor)) {}
@@ -139,6 +139,12 @@ std::unique_ptr<port::SerialLine> Win32SerialPorts::Open(std::string_view name) 
     const std::string path = devicePathFor_(name);
     if (path.empty()) {
         lastFailure_ = {"", std::string(name) + " has no device"};
+        return nullptr;
+    }
+    const std::string speedText = speedFor_ ? speedFor_(name) : std::string();
+    const std::optional<int> baud = port::ParseLineSpeed(speedText);
+    if (!baud) {
+        lastFailure_ = {path, port::LineSpeedRefusal(name, speedText)};
         return nullptr;
     }
     const std::wstring wide = Widen(path);
@@ -160,12 +166,11 @@ std::unique_ptr<port::SerialLine> Win32SerialPorts::Open(std::string_view name) 
         lastFailure_ = {path, SerialOpenReason(GetLastError())};
         return nullptr;
     }
-    const int baud = speedFor_ ? speedFor_(name) : 0;
-    if (baud > 0 && GetFileType(file) == FILE_TYPE_CHAR) {
+    if (*baud != 0 && GetFileType(file) == FILE_TYPE_CHAR) {
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
         bool ok = GetCommState(file, &dcb);
-        dcb.BaudRate = DWORD(baud);
+        dcb.BaudRate = DWORD(*baud);
         dcb.ByteSize = 8;
         dcb.Parity = NOPARITY;
         dcb.StopBits = ONESTOPBIT;
@@ -173,7 +178,7 @@ std::unique_ptr<port::SerialLine> Win32SerialPorts::Open(std::string_view name) 
         dcb.fParity = FALSE;
         if (!ok || !SetCommState(file, &dcb)) {
             CloseHandle(file);
-            lastFailure_ = {path, "its speed cannot be set to " + std::to_string(baud)};
+            lastFailure_ = {path, "its speed cannot be set to " + std::to_string(*baud)};
             return nullptr;
         }
     }

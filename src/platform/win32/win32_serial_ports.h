@@ -19,11 +19,13 @@ class Win32SerialPorts : public port::SerialPorts {
 public:
     // devicePathFor maps a port name to the path opened (UTF-8); an empty
     // path means the port has no device.
-    // speedFor gives the port's line speed in baud, 0 to leave the line alone.
+    // speedFor gives the port's speed setting as the profile holds it
+    // (port::ParseLineSpeed); a setting that is no supported speed fails the
+    // open, saying so.
     explicit Win32SerialPorts(
         std::function<std::string(std::string_view portName)> devicePathFor = nullptr,
         unsigned writeTimeoutMs = 3000,
-        std::function<int(std::string_view portName)> speedFor = nullptr);
+        std::function<std::string(std::string_view portName)> speedFor = nullptr);
 
     std::unique_ptr<port::SerialLine> Open(std::string_view name) override;
     port::SerialOpenFailure LastFailure() const override { return lastFailure_; }
@@ -32,7 +34,7 @@ public:
 private:
     std::function<std::string(std::string_view)> devicePathFor_;
     unsigned writeTimeoutMs_;
-    std::function<int(std::string_view)> speedFor_;
+    std::function<std::string(std::string_view)> speedFor_;
     port::SerialOpenFailure lastFailure_;
 };
 

@@ -188,7 +188,8 @@ TEST(PosixSerialPorts, FailuresAreReportedWithoutWaiting) {
 }
 
 // The reason an open failed, as "device: reason".
-std::string WhyNot(const std::string& device, std::function<int(std::string_view)> speed = nullptr) {
+std::string WhyNot(const std::string& device,
+                   std::function<std::string(std::string_view)> speed = nullptr) {
     PosixSerialPorts ports([device](std::string_view) { return device; }, std::move(speed));
     if (ports.Open("COM1")) return "opened";
     const port::SerialOpenFailure why = ports.LastFailure();
@@ -221,7 +222,7 @@ TEST(PosixSerialPorts, EachOpenFailureSaysWhichDeviceAndWhy) {
     EXPECT_EQ(WhyNot(pty.path()),
               pty.path() + ": busy, held by another program (ModemManager, for example)");
     ASSERT_EQ(ioctl(pty.slave(), TIOCNXCL), 0);
-    EXPECT_EQ(WhyNot(pty.path(), [](std::string_view) { return 12345; }),
+    EXPECT_EQ(WhyNot(pty.path(), [](std::string_view) { return "12345"; }),
               pty.path() + ": the speed 12345 (COM1Speed in [Ports]) is not a standard rate");
 
     // No permission: a device of mode 000, opened by a user who is not root.
@@ -252,7 +253,7 @@ TEST(PosixSerialPorts, ASpeedSetsThe8N1RawLineAndNoSpeedLeavesItAlone) {
     Pty pty;
     ASSERT_TRUE(pty.ok());
     PosixSerialPorts ports([&](std::string_view) { return pty.path(); },
-                           [](std::string_view name) { return name == "COM2" ? 115200 : 0; });
+                           [](std::string_view name) { return name == "COM2" ? "115200" : ""; });
     termios before = {};
     ASSERT_EQ(tcgetattr(pty.slave(), &before), 0);
     ports.Open("COM1").reset();
@@ -269,6 +270,71 @@ TEST(PosixSerialPorts, ASpeedSetsThe8N1RawLineAndNoSpeedLeavesItAlone) {
     EXPECT_EQ(after.c_lflag & (ECHO | ICANON | ISIG), 0u);
     EXPECT_EQ(after.c_oflag & OPOST, 0u);
     EXPECT_EQ(after.c_iflag & (ICRNL | IXON), 0u);
+}
+
+TEST(PosixSerialPorts, OnlyASupportedSpeedInPlainDecimalIsTaken) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    for (const char* text : {"abc", "0x2580", "99999999999999999999", "-9600", "+9600", "9600.0",
+                             "09600", "9600 baud", "2147483647"}) {
+        EXPECT_EQ(WhyNot(pty.path(), [text](std::string_view) { return text; }),
+                  pty.path() + ": the speed " + text + " (COM1Speed in [Ports]) is not a standard rate");
+    }
+    // A long setting is cut for the message, never inside a character.
+    EXPECT_EQ(WhyNot(pty.path(), [](std::string_view) { return std::string(23, '9') + "ｱｱ"; }),
+              pty.path() + ": the speed " + std::string(23, '9') + "... (COM1Speed in [Ports]) is "
+              "not a standard rate");
+
+    termios after = {};
+    for (const char* text : {"", "0", "19200"}) {
+        EXPECT_EQ(WhyNot(pty.path(), [text](std::string_view) { return text; }), "opened") << text;
+        ASSERT_EQ(tcgetattr(pty.slave(), &after), 0);
+        EXPECT_EQ(cfgetospeed(&after), std::string(text) == "19200" ? speed_t(B19200) : speed_t(B9600))
+            << text;
+    }
+}
+
+TEST(PosixSerialPorts, ABackgroundProgramOnItsOwnTerminalIsNotStopped) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    // A session with the pty as its terminal, and in it a background process
+    // group that opens, writes, reads and closes the line: every change of the
+    // terminal's settings would raise SIGTTOU there, and a read SIGTTIN, which
+    // stop a process.
+    pty.Say("OK\r\n");
+    pty.Received();  // the terminal's own echo of it
+    const pid_t leader = fork();
+    if (leader == 0) {
+        if (setsid() < 0 || ioctl(pty.slave(), TIOCSCTTY, 0) != 0) _exit(2);
+        const pid_t background = fork();
+        if (background == 0) {
+            setpgid(0, 0);
+            PosixSerialPorts ports([&](std::string_view) { return pty.path(); },
+                                   [](std::string_view name) { return name == "COM2" ? "2400" : ""; });
+            for (const char* name : {"COM1", "COM2"}) {
+                auto line = ports.Open(name);
+                std::string said;
+                if (!line || !line->Write("ATZ\r\r\n")) _exit(3);
+                line->Read(said, 100);
+            }
+            _exit(0);
+        }
+        int status = 0;
+        for (int i = 0; i < 100; ++i) {
+            if (waitpid(background, &status, WNOHANG | WUNTRACED) == background) break;
+            usleep(50000);
+        }
+        if (WIFEXITED(status)) _exit(WEXITSTATUS(status));
+        kill(background, SIGKILL);
+        waitpid(background, nullptr, 0);
+        _exit(WIFSTOPPED(status) ? 4 : 5);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(leader, &status, 0), leader);
+    // 4: stopped by a signal, 3: the line failed, 2: no session to test in.
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(pty.Received(), "ATZ\r\r\nATZ\r\r\n");
 }
 
 TEST(PosixSerialPorts, AWriteNobodyTakesGivesUpInsteadOfHanging) {

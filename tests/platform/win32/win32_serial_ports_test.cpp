@@ -117,6 +117,13 @@ TEST(Win32SerialPorts, RepliesAreReadAsTheyArriveAndFailuresSayWhy) {
     EXPECT_EQ(folder.Open("COM1"), nullptr);
     EXPECT_EQ(folder.LastFailure().reason, "not a serial device");
     EXPECT_EQ(SerialOpenReason(ERROR_ACCESS_DENIED), "busy, held by another program, or not yours to use");
+
+    // A speed setting that is no standard rate in plain decimal opens nothing.
+    Win32SerialPorts oddSpeed([](std::string_view) { return std::string("C:\\windows"); }, 3000,
+                              [](std::string_view) { return std::string("0x2580"); });
+    EXPECT_EQ(oddSpeed.Open("COM3"), nullptr);
+    EXPECT_EQ(oddSpeed.LastFailure().reason,
+              "the speed 0x2580 (COM3Speed in [Ports]) is not a standard rate");
 }
 
 TEST(Win32SerialPorts, AStalledDeviceFailsTheWriteInsteadOfHoldingIt) {
