@@ -58,8 +58,12 @@ std::optional<int> AnswerWithoutWindow(const CommandLine& commandLine) {
 }
 
 // How long a new copy waits for the running one to take its number before it
-// opens a window of its own.
-constexpr int kHandOverTimeoutMs = 5000;
+// opens a window of its own: longer than a busy copy keeps anyone waiting, so
+// that only a stopped or hung one is given up on.
+constexpr int kHandOverTimeoutMs = 10000;
+constexpr char kNoAnswerText[] =
+    "Vantrel is already running but did not answer within 10 seconds, so the number "
+    "opens in a new window. The window already open will not take it.";
 
 }  // namespace
 
@@ -92,13 +96,17 @@ int main(int argc, char* argv[]) {
         });
 
     // A number goes to the window this user already has, if one runs; a copy
-    // started without one always opens its own window, as before.
+    // started without one always opens its own window, and serves numbers only
+    // once no other copy does.
     platform::QtInstanceChannel instances(platform::QtInstanceChannel::DefaultSocketPath());
     if (commandLine.number) {
         const DialRequest& number = *commandLine.number;
-        if (instances.Forward(number.number, number.dialNow, kHandOverTimeoutMs) ==
-            platform::QtInstanceChannel::Sent::Taken)
-            return 0;
+        using Sent = platform::QtInstanceChannel::Sent;
+        const Sent sent = instances.Forward(number.number, number.dialNow, kHandOverTimeoutMs);
+        if (sent == Sent::Taken) return 0;
+        if (sent == Sent::NoAnswer)
+            windows.MessageBox(nullptr, kNoAnswerText, theApp.m_pszAppName,
+                               MB_OK | MB_ICONEXCLAMATION);
         theApp.SetStartNumber(number);
     }
     instances.Listen({[] { return theApp.CanTakeNumber(); },

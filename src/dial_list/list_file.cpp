@@ -123,8 +123,9 @@ std::string FormatListFile(const DialList& list) {
     return out;
 }
 
-bool WriteListFile(const std::string& path, const DialList& list, bool* damaged) {
+bool WriteListFile(const std::string& path, const DialList& list, bool* damaged, bool* refused) {
     const fsys::WriteStatus status = fsys::ReplaceFileContents(path, FormatListFile(list));
     if (damaged != nullptr) *damaged = status == fsys::WriteStatus::Damaged;
+    if (refused != nullptr) *refused = status == fsys::WriteStatus::Refused;
     return status == fsys::WriteStatus::Ok;
 }

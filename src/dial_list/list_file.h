@@ -64,10 +64,12 @@ std::string FormatListFile(const DialList& list);
 
 // Saves without ever destroying the previous file: the bytes go to a temporary
 // file beside the target, which replaces it only once every byte is on disk.
-// A symbolic link is followed and the file it points to is replaced; an
-// existing file keeps its permission bits. A file with other hard links, one
-// in a folder that takes no new file, and a device or FIFO are written in
+// A symbolic link is followed and the file it points to is replaced, unless
+// it is another user's in a shared folder such as /tmp, which sets *refused;
+// an existing file keeps its permission bits. A file with other hard links,
+// one in a folder that takes no new file, and a device or FIFO are written in
 // place (see fsys::ReplaceFileContents). False on any failure, including a
 // file-size limit being hit; the previous file is then unchanged, except
 // after a write in place that stopped part-way, which sets *damaged.
-bool WriteListFile(const std::string& path, const DialList& list, bool* damaged = nullptr);
+bool WriteListFile(const std::string& path, const DialList& list, bool* damaged = nullptr,
+                   bool* refused = nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 // The dialer window: the program's one main window and the owner of all its state.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -171,13 +172,18 @@ private:
     // The closing gate: open for the command's own button, or after the system Close.
     bool CloseGateOpen(int ownButton) const;
     void PutNumber(const DialRequest& request);
+    // Shows the box for a number not taken. One is shown at a time: a refusal
+    // while one is open waits for it, in place of any waiting before, so numbers
+    // handed over by the thousand never stack boxes inside boxes.
+    void SayNotTaken(std::function<void()> showBox);
     // The message for a dial string that would pass its limit.
     void SayLengthLimit();
     // A number from outside the keypad, as the dial string takes it, with the
-    // profile's IntlPrefix for a leading "+". A refusal is shown, after lead;
-    // one for want of IntlPrefix offers the options at that field, and the
-    // number is taken again once it is set there.
-    std::optional<NormalizedNumber> TakeAsDialString(const std::string& text, const std::string& lead);
+    // profile's IntlPrefix for a leading "+".
+    NormalizedNumber TakeAsDialString(const std::string& text) const;
+    // Shows a refusal for want of IntlPrefix with the offer to set it in the
+    // options; true when it has been set there, so the number can be taken now.
+    bool OfferIntlPrefix(const std::string& refusal);
     void ModemStep();
     void ModemStop();
     // Puts the dial string back in the field when a dial no longer runs the modem exchange.
@@ -227,6 +233,8 @@ private:
     // Numbers from outside wait here until the profile has been read.
     bool m_bTakesNumbers = false;
     std::optional<DialRequest> m_pendingNumber;
+    bool m_bSayingNotTaken = false;
+    std::function<void()> m_sayNotTaken;
 
     char m_szListKept[kListSize][kDialChars + 1];
 

@@ -13,30 +13,18 @@ void CDialerDlg::SayLengthLimit() {
     MessageBox("これ以上は入力できません.", "Input charcter length limit", MB_OK);
 }
 
-namespace {
-NormalizedNumber Normalize(const std::string& text) {
+NormalizedNumber CDialerDlg::TakeAsDialString(const std::string& text) const {
     return NormalizeNumber(
         text, AfxGetApp()->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix));
 }
-}  // namespace
 
-std::optional<NormalizedNumber> CDialerDlg::TakeAsDialString(const std::string& text,
-                                                             const std::string& lead) {
-    NormalizedNumber number = Normalize(text);
-    if (number.needsIntlPrefix) {
-        // The prefix is set once and for all, so the refusal leads to where it is set.
-        const std::string question = lead + number.message +
-                                     "\n\nSet the prefix in the options now? The number is then "
-                                     "taken with it.";
-        if (MessageBox(question, nullptr, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return std::nullopt;
-        if (!RunOptions(IDC_OPT_INTL_PREFIX)) return std::nullopt;
-        number = Normalize(text);
-    }
-    if (!number.ok) {
-        MessageBox(lead + number.message, nullptr, MB_OK | MB_ICONEXCLAMATION);
-        return std::nullopt;
-    }
-    return number;
+bool CDialerDlg::OfferIntlPrefix(const std::string& refusal) {
+    // The prefix is set once and for all, so the refusal leads to where it is set.
+    const std::string question =
+        refusal + "\n\nSet the prefix in the options now? The number is then taken with it.";
+    if (MessageBox(question, nullptr, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return false;
+    return RunOptions(IDC_OPT_INTL_PREFIX) &&
+           !AfxGetApp()->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix).empty();
 }
 
 void CDialerDlg::AddDialChar(char c, UINT clipId) {
@@ -143,19 +131,26 @@ void CDialerDlg::PasteNumber() {
     CWinApp* app = AfxGetApp();
     const std::optional<std::string> text = app->Windows().ClipboardText();
     if (!text) return;  // nothing that could be a number
-    const std::optional<NormalizedNumber> number = TakeAsDialString(*text, "");
-    if (!number) return;
-    if (m_nDialLen + number->dial.size() > size_t(kDialChars)) {
+    NormalizedNumber number = TakeAsDialString(*text);
+    if (number.needsIntlPrefix) {
+        if (!OfferIntlPrefix(number.message)) return;
+        number = TakeAsDialString(*text);
+    }
+    if (!number.ok) {
+        MessageBox(number.message, nullptr, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (m_nDialLen + number.dial.size() > size_t(kDialChars)) {
         SayLengthLimit();
         return;
     }
     // Appended silently: a pasted number is not being keyed in.
-    std::memcpy(m_szDial + m_nDialLen, number->dial.data(), number->dial.size());
-    m_nDialLen += static_cast<int>(number->dial.size());
+    std::memcpy(m_szDial + m_nDialLen, number.dial.data(), number.dial.size());
+    m_nDialLen += static_cast<int>(number.dial.size());
     m_szDial[m_nDialLen] = '\0';
     m_strDial = m_szDial;
     UpdateData(false);
-    if (!number->note.empty()) MessageBox(number->note, nullptr, MB_OK | MB_ICONINFORMATION);
+    if (!number.note.empty()) MessageBox(number.note, nullptr, MB_OK | MB_ICONINFORMATION);
 }
 
 void CDialerDlg::CopyDialString() {

@@ -1,9 +1,12 @@
 // Numbers handed to the window from outside: the command line and tel: links,
 // at start or while the window runs.
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "dialer/dialer_dlg.h"
 #include "dialer/fixed_text.h"
+#include "dialer/number_text.h"
 
 namespace {
 // The number as the user gave it, short enough for a message box.
@@ -30,23 +33,42 @@ void CDialerDlg::TakeNumber(DialRequest request) {
 void CDialerDlg::PutNumber(const DialRequest& request) {
     if (m_bDialing == 1) {
         // Changing the string under the sequencer would send a mix of both numbers.
-        MessageBox("A dial is in progress, so the number " + Quoted(request.number) +
-                       " was not taken. Press Stop, then open the number again.",
-                   nullptr, MB_OK | MB_ICONEXCLAMATION);
+        const std::string text = "A dial is in progress, so the number " + Quoted(request.number) +
+                                 " was not taken. Press Stop, then open the number again.";
+        SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
         return;
     }
-    const std::optional<NormalizedNumber> number =
-        TakeAsDialString(request.number, "The number " + Quoted(request.number) + " was not taken.\n");
-    if (!number) return;
-    if (number->dial.size() > static_cast<size_t>(kDialChars)) {
-        SayLengthLimit();
+    const NormalizedNumber number = TakeAsDialString(request.number);
+    if (!number.ok) {
+        const std::string text =
+            "The number " + Quoted(request.number) + " was not taken.\n" + number.message;
+        if (number.needsIntlPrefix) {
+            // Taken once the prefix is set; the window may have started a dial meanwhile.
+            SayNotTaken([this, text, request] {
+                if (OfferIntlPrefix(text)) PutNumber(request);
+            });
+        } else {
+            SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
+        }
         return;
     }
-    m_nDialLen = CopyToBuffer(m_szDial, number->dial);
+    if (number.dial.size() > static_cast<size_t>(kDialChars)) {
+        SayNotTaken([this] { SayLengthLimit(); });
+        return;
+    }
+    m_nDialLen = CopyToBuffer(m_szDial, number.dial);
     m_strDial = m_szDial;
     UpdateData(false);
     // As a click would, once the window shows the number.
     if (request.dialNow) PostCommand(IDC_DIAL);
     // Shown while the dial goes on: an extension is dialed once the call is answered.
-    if (!number->note.empty()) MessageBox(number->note, nullptr, MB_OK | MB_ICONINFORMATION);
+    if (!number.note.empty()) MessageBox(number.note, nullptr, MB_OK | MB_ICONINFORMATION);
+}
+
+void CDialerDlg::SayNotTaken(std::function<void()> showBox) {
+    m_sayNotTaken = std::move(showBox);
+    if (m_bSayingNotTaken) return;  // the open box's loop shows it next
+    m_bSayingNotTaken = true;
+    while (m_sayNotTaken) std::exchange(m_sayNotTaken, nullptr)();
+    m_bSayingNotTaken = false;
 }

@@ -174,13 +174,21 @@ bool CDialerDlg::SaveListAs() {
     // The file is replaced only when every byte has been written, so a failed
     // save leaves the old file, the current list file and the profile as they were.
     bool damaged = false;
-    if (!WriteListFile(path, m_szList, &damaged)) {
+    bool refused = false;
+    if (!WriteListFile(path, m_szList, &damaged, &refused)) {
         if (damaged) {
             // Written in place (a hard-linked file, a folder that takes no new
             // file) and stopped part-way: the old list is gone too, so say so.
             MessageBox("The list file\n  " + path +
                            "\ncould not be written completely and may be damaged. Save the "
                            "list again, or to another file.",
+                       nullptr, MB_OK | MB_ICONEXCLAMATION);
+        } else if (refused) {
+            // The link may have been laid to make the save overwrite another file.
+            MessageBox("The list file\n  " + path +
+                           "\nleads through a symbolic link that another user owns in a "
+                           "shared folder, so the list was not saved there. Save the list to "
+                           "another file.",
                        nullptr, MB_OK | MB_ICONEXCLAMATION);
         } else {
             MessageBox("ﾌｧｲﾙのｵｰﾌﾟﾝ ｴﾗｰです.", nullptr, MB_OK);

@@ -43,14 +43,19 @@ enum class WriteStatus {
     Ok,
     Failed,   // nothing was changed
     Damaged,  // a write in place stopped part-way: the file may hold part of the new data
+    Refused,  // another user's link on the way was not followed: nothing was changed
 };
 
 // Replaces the file's whole contents with data. Normally the bytes go to a
 // temporary file beside the target, are flushed to the disk and only then
 // take the target's place, so the file is never seen half-written. Symbolic
 // links are followed and the file at the end of the chain is replaced (a
-// dangling link gets its target created). An existing file keeps its
-// permissions; one that may not be written is refused.
+// dangling link gets its target created), but only where Linux's
+// protected_symlinks would let this user follow them, whatever this machine's
+// setting: in a sticky folder that anyone may write to, such as /tmp, only a
+// link of the user's own or of the folder's owner leads on. Anyone else's
+// might lead the save onto a file of their choosing, and is Refused. An
+// existing file keeps its permissions; one that may not be written is refused.
 //
 // A file that cannot be replaced is written in place instead: a device or a
 // FIFO (giving up when it stops taking bytes), a file with other hard links
@@ -62,8 +67,8 @@ enum class WriteStatus {
 WriteStatus ReplaceFileContents(const std::string& path, std::string_view data);
 
 // The file a write to path has to replace: the end of its chain of symbolic
-// links, which need not exist yet. False for a loop of links or a link that
-// cannot be read.
+// links, which need not exist yet. False for a loop of links, a link that
+// cannot be read and one that a save may not follow (as above).
 bool ResolveLinks(const std::string& path, std::string& target);
 
 // Whether anything (a file, a directory, a dangling link) is at path.
@@ -96,16 +101,28 @@ std::string JoinPath(const std::string& dir, std::string_view name);
 // application-data folder (%APPDATA%).
 std::string UserConfigDirectory();
 
-// The temporary file a replacement of the file named base writes first:
-// ".<base>.tmp<pid>-<n>", in the target's folder. Only the first 200 bytes of
-// base are used, so the name stays within any file system's limit.
-std::string TempFileName(std::string_view base, unsigned long pid, unsigned n);
-// The process that made a temporary file of that form; nothing for other names.
+// The temporary file a replacement of the file named base writes first, in
+// the target's folder: ".vantrel-<base>@<host>.<pid>.<number>.tmp", the
+// number as 16 hex digits. Only the first 100 bytes of base and 64 of the
+// host name are used, so the name stays within any file system's limit.
+std::string TempFileName(std::string_view base, unsigned long pid, uint64_t number);
+// A number for the next temporary file: random, so that no one can lay a file
+// in a save's way beforehand.
+uint64_t NewTempFileNumber();
+// The process of this machine that made a temporary file of that form;
+// nothing for any other name, and for one made on another machine.
 std::optional<unsigned long> TempFileOwner(std::string_view name);
+// This machine's name, as temporary files carry it (empty when unknown).
+std::string ThisHostName();
+
+// A save's temporary file untouched for this long is no save under way.
+constexpr std::chrono::minutes kStaleTempAge{5};
 
 // Removes the temporary files in dir that saves of this user's earlier runs
-// left behind when they were killed: regular files named as TempFileName
-// makes them whose process is no longer running. Returns how many went.
+// on this machine left behind when they were killed: regular files named as
+// TempFileName makes them, whose process is no longer running and which have
+// not been written for kStaleTempAge (a copy in another PID namespace may be
+// saving under a number that means nothing here). Returns how many went.
 int RemoveStaleTempFiles(const std::string& dir);
 
 // From now on a SIGTERM, SIGINT or SIGHUP that arrives during a save first
@@ -122,7 +139,8 @@ enum class LockStatus {
 // An advisory lock on a file of its own (created when missing; a directory
 // already there is locked as it is), held for the object's lifetime, shared
 // among readers or exclusive for one writer. Waits at most `wait` for another
-// process to let go.
+// process to let go; no signal cuts the wait short, and a lock let go is free
+// at once for the next one to take.
 class FileLock {
 public:
     FileLock(const std::string& lockPath, bool exclusive, std::chrono::milliseconds wait);

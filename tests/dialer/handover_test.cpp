@@ -54,6 +54,29 @@ TEST_F(HandOverTest, RefusedNumbersAreReportedAndChangeNothing) {
     EXPECT_EQ(Heard(), "");
 }
 
+TEST_F(HandOverTest, RefusalsWhileOneIsShownWaitForItAndOnlyTheLatestIsShownNext) {
+    SetProfile("[Dial]\nLastDial=111\n");
+    int mostOpen = 0;
+    ui.Wait(100);
+    // Each runs in the innermost loop, which is the first refusal's box from
+    // the second on; one number among them is taken.
+    for (int i = 0; i < 100; ++i)
+        ui.Then([&, i] {
+            app.HandOver({i == 50 ? "42" : "x" + std::to_string(i), false});
+            mostOpen = std::max(mostOpen, ui.OpenMessageBoxes());
+        });
+    ui.Answer(IDOK).Then([&] { EXPECT_EQ(ui.OpenMessageBoxes(), 1); });
+    ui.Answer(IDOK).Then([&] {
+        EXPECT_EQ(ui.OpenMessageBoxes(), 0);
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "42");
+    });
+    CloseAndRun();
+    EXPECT_EQ(mostOpen, 1);
+    ASSERT_EQ(ui.MessageBoxes().size(), 2u);
+    EXPECT_NE(ui.MessageBoxes()[0].text.find("\"x0\""), std::string::npos);
+    EXPECT_NE(ui.MessageBoxes()[1].text.find("\"x99\""), std::string::npos);
+}
+
 TEST_F(HandOverTest, NumberFromAnotherCopyGoesToTheRunningWindowInFront) {
     SetProfile("[Dial]\nLastDial=12\n[Flag and Numeric]\nPlayWait=100\n");
     EXPECT_FALSE(app.CanTakeNumber());

@@ -1,9 +1,11 @@
 // List files on devices and under a file-size limit, through the dialogs.
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "support/list_fixture.h"
+#include "support/test_users.h"
 
 using namespace testing_support;
 
@@ -47,6 +49,42 @@ TEST_F(ListTest, SaveUnderAFileSizeLimitFailsWithoutHarm) {
     ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFileBytes(path), "\r\n\r\n42\r\n");
+}
+
+// Another user's link in a shared folder (/tmp) is not followed: the save is
+// refused with the path named, and the file it pointed at is left alone.
+TEST_F(ListTest, SaveThroughAnotherUsersLinkInASharedFolderIsRefused) {
+    const std::optional<uid_t> victim = TestUser("vantrel-victim");
+    const std::optional<uid_t> attacker = TestUser("vantrel-attacker");
+    if (!victim || !attacker) GTEST_SKIP() << "needs root, to make and be two users";
+    ASSERT_EQ(chown(dir.path().c_str(), *victim, -1), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const std::string precious = dir / "precious.txt";
+    WriteFileBytes(precious, "precious");
+    ASSERT_EQ(chown(precious.c_str(), *victim, -1), 0);
+    std::filesystem::create_directory(dir / "tmp");
+    ASSERT_EQ(chmod((dir / "tmp").c_str(), 01777), 0);
+    const std::string link = dir / "tmp/shared_list.vtl";
+    ASSERT_EQ(symlink(precious.c_str(), link.c_str()), 0);
+    ASSERT_EQ(lchown(link.c_str(), *attacker, -1), 0);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!BecomeUser(*victim)) _exit(3);
+        ui.Then([&] { FillList(); });
+        ui.Click(IDC_LIST_SAVE).PickFile(link).Answer(IDOK);
+        ui.SysCommand(SC_CLOSE);
+        Run();
+        const bool ok = ui.MessageBoxes().size() == 1 &&
+                        ui.MessageBoxes()[0].text.find(link) != std::string::npos &&
+                        Dlg().m_strLoadPath.empty();
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(precious), "precious");
 }
 
 // Line breaks are legal in names here, not on Windows.

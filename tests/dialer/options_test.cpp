@@ -184,11 +184,17 @@ TEST_F(OptionsTest, APlusNumberLeadsToTheIntlPrefixFieldAndAFirstDuplicateSectio
         app.HandOver({"+1 555 0101", false});
     });
     ui.Answer(IDNO).Then([&] { app.HandOver({"+1 555 0102", false}); });
-    ui.Answer(IDYES).Click(IDCANCEL).Then([&] { EXPECT_EQ(Text(IDC_DIAL_FIELD), "0015550100"); });
+    ui.Answer(IDYES).Click(IDCANCEL).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "0015550100");
+        app.HandOver({"+1 555 0103", false});
+    });
+    ui.Answer(IDYES).Type(IDC_OPT_INTL_PREFIX, "011").Click(IDOK).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "01115550103");  // a handed-over number too
+    });
     Close();
     const std::string profile = Profile();
-    EXPECT_EQ(profile.find("[Dial]\nLastDial=0015550100\n"), 0u) << profile;
-    EXPECT_LT(profile.find("IntlPrefix=\n"), profile.find("[Modem]")) << profile;  // in the first [Dial]
+    EXPECT_EQ(profile.find("[Dial]\nLastDial=01115550103\n"), 0u) << profile;
+    EXPECT_LT(profile.find("IntlPrefix=011\n"), profile.find("[Modem]")) << profile;  // in the first [Dial]
     EXPECT_NE(profile.find("[Dial]\nIntlPrefix=0033\n"), std::string::npos) << profile;
     size_t sections = 0;
     for (size_t at = profile.find("[Dial]"); at != std::string::npos; at = profile.find("[Dial]", at + 1))

@@ -65,12 +65,28 @@ TEST(ProfileStore, HeldLockIsWaitedForOnlyABoundedTime) {
     EXPECT_EQ(ReadFileBytes(path), "[s]\nk=1\n");
 }
 
+void Backdate(const string& path) {
+    const auto yesterday = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    fs::last_write_time(fs::u8path(path), yesterday);
+}
+
 TEST(TempFiles, LeftOversOfEndedProcessesAreRemoved) {
     TempDir dir;
     WriteFileBytes(dir / fsys::TempFileName("vantrel.ini", 0xFFFFFFF0ul, 0), "half");
     WriteFileBytes(dir / fsys::TempFileName("vantrel.ini", GetCurrentProcessId(), 0), "mine, now");
+    for (const string& name : Names(dir.path())) Backdate(dir / name);
     EXPECT_EQ(fsys::RemoveStaleTempFiles(dir.path()), 1);
     EXPECT_EQ(Names(dir.path()).size(), 1u);
+}
+
+TEST(TempFiles, OtherProgramsFilesAndFreshOnesStay) {
+    TempDir dir;
+    WriteFileBytes(dir / ".report.tmp2024-06", "another program's");
+    Backdate(dir / ".report.tmp2024-06");
+    // Perhaps a save under way that the process check cannot see.
+    WriteFileBytes(dir / fsys::TempFileName("vantrel.ini", 0xFFFFFFF0ul, 1), "half");
+    EXPECT_EQ(fsys::RemoveStaleTempFiles(dir.path()), 0);
+    EXPECT_EQ(Names(dir.path()).size(), 2u);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
+#ifdef __linux__
+#include <sys/inotify.h>
+#endif
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -98,8 +100,10 @@ extern "C" void RemoveTempsAndEnd(int sig) {
 // non-blocking so that a FIFO nobody reads fails at once (ENXIO) and one whose
 // reader stops reading fails after a while.
 WriteStatus WriteDevice(const std::string& target, std::string_view data) {
-    const int fd = RetryEintr(
-        [&] { return open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
+    const int fd = RetryEintr([&] {
+        return open(target.c_str(),
+                    O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+    });
     if (fd < 0) return WriteStatus::Failed;
     bool ok = posix_io::WriteAll(fd, data, posix_io::Clock::now() + kDeviceTimeout);
     if (close(fd) != 0) ok = false;
@@ -111,7 +115,8 @@ WriteStatus WriteDevice(const std::string& target, std::string_view data) {
 // before the new bytes are in, and what was written is flushed and measured,
 // so a failure can be told to the user instead of passing unseen.
 WriteStatus RewriteInPlace(const std::string& target, std::string_view data) {
-    const int fd = RetryEintr([&] { return open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC); });
+    const int fd = RetryEintr(
+        [&] { return open(target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC); });
     if (fd < 0) return WriteStatus::Failed;
     bool ok = posix_io::WriteAll(fd, data);
     ok = ok && RetryEintr([&] { return ftruncate(fd, static_cast<off_t>(data.size())); }) == 0;
@@ -127,14 +132,13 @@ enum class Replaced { Ok, Failed, NoTempFile };
 
 Replaced ReplaceAtomically(const std::string& target, std::string_view data,
                            const struct stat* existing) {
-    static std::atomic<unsigned> counter{0};
     const std::string dir = ParentDirectory(target);
     const std::string base = BaseName(target);
     std::string temp;
     int fd = -1;
     for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = JoinPath(dir, TempFileName(base, static_cast<unsigned long>(getpid()),
-                                          counter.fetch_add(1)));
+                                          NewTempFileNumber()));
         // 0666: the process's umask decides a new file's permissions, as for any new file.
         fd = RetryEintr([&] { return open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
         if (fd < 0 && errno != EEXIST) {
@@ -175,76 +179,112 @@ Replaced ReplaceAtomically(const std::string& target, std::string_view data,
 }
 
 // ---------------------------------------------------------------------------
-// Waiting for a lock, but not for ever. A blocking flock() is queued fairly
-// behind the holder, where a loop of non-blocking tries could lose every
-// race against a busy writer; a timer signal aimed at this thread alone
-// interrupts it at the deadline (and again every little while, in case one
-// arrives before the wait has begun).
+// Waiting for a lock, but not for ever: tries that never block until the
+// deadline, so that no signal is needed to end the wait and none can end it
+// early. A holder lets go by closing the lock file, and on Linux the wait
+// wakes at that close: a writer that lets go and at once locks again leaves
+// only a moment's gap, which a try at a fixed pace would mostly miss. Other
+// holders (one on another machine) are found by a try every millisecond.
 
-extern "C" void InterruptLockWait(int) {}
+#ifdef __linux__
+class CloseWatch {
+public:
+    explicit CloseWatch(const std::string& path)
+        : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        const uint32_t closes = IN_CLOSE_WRITE | IN_CLOSE_NOWRITE;
+        if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), closes) < 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~CloseWatch() {
+        if (fd_ >= 0) close(fd_);
+    }
+    CloseWatch(const CloseWatch&) = delete;
+    CloseWatch& operator=(const CloseWatch&) = delete;
 
-int LockWaitSignal() {
-    static const int sig = [] {
-        const int candidate = SIGRTMAX - 3;
-        struct sigaction current = {};
-        if (sigaction(candidate, nullptr, &current) != 0) return 0;
-        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler != SIG_DFL) return 0;
-        struct sigaction action = {};
-        action.sa_handler = InterruptLockWait;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = 0;  // no SA_RESTART: the wait must end with EINTR
-        return sigaction(candidate, &action, nullptr) == 0 ? candidate : 0;
-    }();
-    return sig;
-}
+    // Returns after the pause, or sooner when the file was closed.
+    void Pause(std::chrono::microseconds pause) {
+        if (fd_ < 0) {
+            std::this_thread::sleep_for(pause);
+            return;
+        }
+        pollfd ready = {fd_, POLLIN, 0};
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(pause).count();
+        if (poll(&ready, 1, static_cast<int>(std::max<long long>(ms, 1))) > 0) {
+            alignas(inotify_event) char events[4096];
+            while (read(fd_, events, sizeof events) > 0) {
+            }
+        }
+    }
+
+private:
+    int fd_;
+};
+#else
+struct CloseWatch {
+    explicit CloseWatch(const std::string&) {}
+    void Pause(std::chrono::microseconds pause) { std::this_thread::sleep_for(pause); }
+};
+#endif
 
 // 0 when locked, else the errno that ended the wait (EWOULDBLOCK at the deadline).
-int LockWithin(int fd, int operation, std::chrono::milliseconds wait) {
-    if (RetryEintr([&] { return flock(fd, operation | LOCK_NB); }) == 0) return 0;
+int LockWithin(int fd, const std::string& path, int operation, std::chrono::milliseconds wait) {
+    auto tryLock = [&] { return RetryEintr([&] { return flock(fd, operation | LOCK_NB); }); };
+    if (tryLock() == 0) return 0;
     if (errno != EWOULDBLOCK || wait.count() <= 0) return errno;
     const auto deadline = posix_io::Clock::now() + wait;
-
-    const int sig = LockWaitSignal();
-    sigset_t blocked;
-    timer_t timer{};
-    bool timed = false;
-    if (sig != 0 && pthread_sigmask(SIG_BLOCK, nullptr, &blocked) == 0 &&
-        !sigismember(&blocked, sig)) {
-        struct sigevent event = {};
-        event.sigev_notify = SIGEV_THREAD_ID;
-        event.sigev_signo = sig;
-        event._sigev_un._tid = gettid();  // sigev_notify_thread_id, which this libc does not name
-        timed = timer_create(CLOCK_MONOTONIC, &event, &timer) == 0;
-    }
-    if (!timed) {
-        // No signal to be had: short tries until the deadline.
-        while (posix_io::Clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            if (RetryEintr([&] { return flock(fd, operation | LOCK_NB); }) == 0) return 0;
-            if (errno != EWOULDBLOCK) return errno;
-        }
-        return EWOULDBLOCK;
-    }
-    struct itimerspec when = {};
-    const long long first = std::max(1, MillisecondsLeft(deadline));
-    when.it_value.tv_sec = first / 1000;
-    when.it_value.tv_nsec = (first % 1000) * 1000000;
-    when.it_interval.tv_nsec = 20 * 1000000;
-    timer_settime(timer, 0, &when, nullptr);
-    int result = EWOULDBLOCK;
+    CloseWatch closes(path);
     for (;;) {
-        if (flock(fd, operation) == 0) {
-            result = 0;
-            break;
-        }
-        if (errno != EINTR) {
-            result = errno;
-            break;
-        }
-        if (posix_io::Clock::now() >= deadline) break;
+        // Tried again once the watch is in place, so that no close goes unseen.
+        if (tryLock() == 0) return 0;
+        if (errno != EWOULDBLOCK) return errno;
+        const auto now = posix_io::Clock::now();
+        if (now >= deadline) return EWOULDBLOCK;
+        closes.Pause(std::min<std::chrono::microseconds>(
+            std::chrono::milliseconds(1),
+            std::chrono::ceil<std::chrono::microseconds>(deadline - now)));
     }
-    timer_delete(timer);
-    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Links
+
+// Whether a save may follow the link at path, whose own status is link. As
+// protected_symlinks has it: in a sticky folder anyone may write to, only the
+// user's own links and those of the folder's owner.
+bool MayFollow(const std::string& path, const struct stat& link) {
+    if (link.st_uid == geteuid()) return true;
+    struct stat folder;
+    if (stat(ParentDirectory(path).c_str(), &folder) != 0) return false;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || folder.st_uid == link.st_uid;
+}
+
+enum class Walk { Ok, Refused, Failed };
+
+Walk WalkLinks(const std::string& path, std::string& target) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            target = current;
+            return Walk::Ok;
+        }
+        if (!MayFollow(current, st)) return Walk::Refused;
+        std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        ssize_t length;
+        for (;;) {
+            length = readlink(current.c_str(), link.data(), link.size());
+            if (length < 0) return Walk::Failed;
+            if (static_cast<size_t>(length) < link.size()) break;
+            link.resize(link.size() * 2);  // the link changed under us
+        }
+        link.resize(static_cast<size_t>(length));
+        if (link.empty()) return Walk::Failed;
+        current = link[0] == '/' ? link : JoinPath(ParentDirectory(current), link);
+    }
+    return Walk::Failed;  // a loop, or a chain too long to be meant
 }
 
 }  // namespace
@@ -316,13 +356,19 @@ ReadStatus ReadFile(const std::string& path, std::string& bytes, size_t maxBytes
 WriteStatus ReplaceFileContents(const std::string& path, std::string_view data) {
     if (path.empty()) return WriteStatus::Failed;
     std::string target;
-    if (!ResolveLinks(path, target)) return WriteStatus::Failed;
+    switch (WalkLinks(path, target)) {
+        case Walk::Ok: break;
+        case Walk::Refused: return WriteStatus::Refused;
+        case Walk::Failed: return WriteStatus::Failed;
+    }
 
     posix_io::ScopedIgnoreSignal ignoreFileSize(SIGXFSZ);
     posix_io::ScopedIgnoreSignal ignorePipe(SIGPIPE);
 
+    // Not a link when it was walked; one laid there since is not followed:
+    // it is no regular file here, and the device write will not open it.
     struct stat st;
-    if (stat(target.c_str(), &st) != 0) {
+    if (lstat(target.c_str(), &st) != 0) {
         if (errno != ENOENT) return WriteStatus::Failed;
         return ReplaceAtomically(target, data, nullptr) == Replaced::Ok ? WriteStatus::Ok
                                                                          : WriteStatus::Failed;
@@ -340,26 +386,7 @@ WriteStatus ReplaceFileContents(const std::string& path, std::string_view data) 
 }
 
 bool ResolveLinks(const std::string& path, std::string& target) {
-    std::string current = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            target = current;
-            return true;
-        }
-        std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
-        ssize_t length;
-        for (;;) {
-            length = readlink(current.c_str(), link.data(), link.size());
-            if (length < 0) return false;
-            if (static_cast<size_t>(length) < link.size()) break;
-            link.resize(link.size() * 2);  // the link changed under us
-        }
-        link.resize(static_cast<size_t>(length));
-        if (link.empty()) return false;
-        current = link[0] == '/' ? link : JoinPath(ParentDirectory(current), link);
-    }
-    return false;  // a loop, or a chain too long to be meant
+    return WalkLinks(path, target) == Walk::Ok;
 }
 
 bool Exists(const std::string& path) {
@@ -435,10 +462,17 @@ std::string UserConfigDirectory() {
     return (home == "/" ? "" : home) + "/.config";
 }
 
+std::string ThisHostName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
 int RemoveStaleTempFiles(const std::string& dir) {
     DIR* listing = opendir(dir.c_str());
     if (listing == nullptr) return 0;
     const int dirFd = dirfd(listing);
+    const time_t now = time(nullptr);
     int removed = 0;
     while (const dirent* entry = readdir(listing)) {
         const std::optional<unsigned long> owner = TempFileOwner(entry->d_name);
@@ -448,6 +482,7 @@ int RemoveStaleTempFiles(const std::string& dir) {
         struct stat st;
         if (fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) continue;
+        if (now - st.st_mtime < std::chrono::seconds(kStaleTempAge).count()) continue;
         // A process of that number that still runs may be a copy saving right
         // now; only a number nobody has is certainly a leftover.
         if (kill(pid, 0) == 0 || errno != ESRCH) continue;
@@ -486,7 +521,7 @@ FileLock::FileLock(const std::string& lockPath, bool exclusive, std::chrono::mil
     }
     if (fd < 0) return;
 
-    const int result = LockWithin(fd, exclusive ? LOCK_EX : LOCK_SH, wait);
+    const int result = LockWithin(fd, lockPath, exclusive ? LOCK_EX : LOCK_SH, wait);
     if (result == 0) {
         handle_ = fd;
         status_ = LockStatus::Held;
@@ -497,7 +532,14 @@ FileLock::FileLock(const std::string& lockPath, bool exclusive, std::chrono::mil
 }
 
 FileLock::~FileLock() {
-    if (handle_ != kNone) close(static_cast<int>(handle_));  // closing releases the lock
+    if (handle_ == kNone) return;
+    // Let go before closing: a close releases the lock only once nothing else
+    // holds the open file, and a program looking at this one's descriptors (a
+    // system monitor, lsof) holds each for a moment; the lock would then still
+    // be taken when the next one is asked for.
+    const int fd = static_cast<int>(handle_);
+    flock(fd, LOCK_UN);
+    close(fd);
 }
 
 }  // namespace fsys

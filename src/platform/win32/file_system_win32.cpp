@@ -7,8 +7,8 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
+#include <iterator>
 
 #include "framework/file_system.h"
 
@@ -140,14 +140,13 @@ enum class Replaced { Ok, Failed, NoTempFile };
 
 Replaced ReplaceAtomically(const std::wstring& target, const std::string& targetUtf8,
                            std::string_view data, bool exists) {
-    static std::atomic<unsigned> counter{0};
     // Beside the target, so that the rename stays on one volume.
     const std::string dir = ParentDirectory(targetUtf8);
     const std::string base = BaseName(targetUtf8);
     std::wstring temp;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (unsigned attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        const std::string name = TempFileName(base, GetCurrentProcessId(), counter.fetch_add(1));
+        const std::string name = TempFileName(base, GetCurrentProcessId(), NewTempFileNumber());
         if (!ToWide(JoinPath(dir, name), temp)) return Replaced::Failed;
         h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -355,18 +354,36 @@ std::string UserConfigDirectory() {
     return ".";
 }
 
+std::string ThisHostName() {
+    wchar_t name[256] = {};
+    DWORD size = static_cast<DWORD>(std::size(name));
+    if (GetComputerNameExW(ComputerNameDnsHostname, name, &size)) return ToUtf8(name);
+    size = static_cast<DWORD>(std::size(name));
+    return GetComputerNameW(name, &size) ? ToUtf8(name) : std::string();
+}
+
 int RemoveStaleTempFiles(const std::string& dir) {
     std::wstring pattern;
     if (dir.empty() || !ToWide(JoinPath(dir, "*"), pattern)) return 0;
     WIN32_FIND_DATAW found = {};
     HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
+    FILETIME nowTime = {};
+    GetSystemTimeAsFileTime(&nowTime);
+    auto ticks = [](const FILETIME& t) {  // 100 ns each
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    const unsigned long long staleTicks =
+        static_cast<unsigned long long>(std::chrono::seconds(kStaleTempAge).count()) * 10000000ull;
     int removed = 0;
     do {
         if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
         const std::string name = ToUtf8(found.cFileName);
         const std::optional<unsigned long> owner = TempFileOwner(name);
         if (!owner || *owner == GetCurrentProcessId()) continue;
+        // Written lately: perhaps a save under way that the process check cannot see.
+        const unsigned long long written = ticks(found.ftLastWriteTime);
+        if (written > ticks(nowTime) || ticks(nowTime) - written < staleTicks) continue;
         // A process of that number that still runs may be a copy saving right
         // now; only a number nobody has is certainly a leftover.
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, *owner);

@@ -385,7 +385,11 @@ TEST_F(QtDialerTest, EmptyListSavesAs402BytesOverAnOldFileWithoutAsking) {
             fd->setDirectory(folder);
             // Even with every file shown, a name without extension gets ".vtl".
             fd->selectNameFilter(fd->nameFilters().last());
-            fd->selectFile("blank");
+            // Typed into the name field: selectFile() leaves that field alone once it
+            // has the focus, which it gets as soon as the dialog is active.
+            auto* name = fd->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText("blank");
             static_cast<QDialog*>(fd)->accept();  // the dialog's own OK step
         });
         ClickControl(w.Control(1059));
