@@ -19,10 +19,10 @@ add_custom_command(
   OUTPUT ${CLIP_WRITER}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/host
   COMMAND ${HOST_CXX} -std=c++20 -O1 -I${SRC}
-          ${SRC}/platform/win32/tools/write_clip_resources.cpp ${SRC}/output/tones.cpp
-          -o ${CLIP_WRITER}
-  DEPENDS ${SRC}/platform/win32/tools/write_clip_resources.cpp ${SRC}/output/tones.cpp
-          ${SRC}/output/tones.h
+          ${CMAKE_CURRENT_SOURCE_DIR}/cmake/write_clip_resources.cpp ${SRC}/output/tones.cpp
+          ${SRC}/framework/wave_image.cpp -o ${CLIP_WRITER}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/write_clip_resources.cpp ${SRC}/output/tones.cpp
+          ${SRC}/output/tones.h ${SRC}/framework/wave_image.cpp ${SRC}/framework/wave_image.h
   COMMENT "Building the host clip writer")
 add_custom_command(
   OUTPUT ${CLIP_FILES}

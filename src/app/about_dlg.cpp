@@ -1,5 +1,5 @@
 #include "app/about_dlg.h"
 
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 CAboutDlg::CAboutDlg() : CDialog(res::IDD_ABOUTBOX) {}

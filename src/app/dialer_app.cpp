@@ -1,5 +1,6 @@
 #include "app/dialer_app.h"
 
+#include "app/about_dlg.h"
 #include "app/startup_files.h"
 #include "dialer/dialer_dlg.h"
 
@@ -22,6 +23,11 @@ bool CDialerApp::InitInstance() {
     }
     m_pMainWnd = nullptr;
     return false;
+}
+
+void CDialerApp::OnAppAbout() {
+    CAboutDlg about;
+    about.DoModal();
 }
 
 bool CDialerApp::CanTakeNumber() const {

@@ -8,6 +8,7 @@ class CDialerApp : public CWinApp {
 public:
     CDialerApp();
     bool InitInstance() override;
+    void OnAppAbout() override;
 
     // The number the command line gave, for the window to start with.
     void SetStartNumber(DialRequest request) { m_startNumber = std::move(request); }

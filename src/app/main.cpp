@@ -18,7 +18,7 @@
 #include "platform/posix/serial_ports.h"
 #include "platform/qt/qt_instance_channel.h"
 #include "platform/qt/qt_window_system.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "settings/profile_keys.h"
 
 namespace {

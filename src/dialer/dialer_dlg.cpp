@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 CDialerDlg::CDialerDlg(CDialog* pParent)
     : CDialog(res::IDD_DIALER, pParent),

@@ -166,7 +166,8 @@ void CDialerDlg::ModemStep() {
             KillTimer(TIMER_HANGUP);
             m_nHangUpStage = 0;
         }
-        // Results of writing are not looked at, as with the original stream.
+        // Results of writing are not looked at: the dial goes on either way, and a
+        // modem that heard nothing does not answer.
         port->Write(ComposeModemInitLine(m_szModemInit));
         if (SetTimer(TIMER_DIAL, static_cast<UINT>(m_nModemInitWait), nullptr) == 0) {
             UpdateModemTimer();

@@ -1,5 +1,4 @@
 // The window frame: system menu, minimised icon, help, and the options dialog.
-#include "app/about_dlg.h"
 #include "dialer/dialer_dlg.h"
 #include "dialer/fixed_text.h"
 #include "settings/option_dlg.h"
@@ -8,8 +7,7 @@
 void CDialerDlg::OnSysCommand(UINT nID, long lParam) {
     const UINT command = nID & 0xFFF0;
     if (command == IDM_ABOUTBOX) {
-        CAboutDlg about;
-        about.DoModal();
+        AfxGetApp()->OnAppAbout();
     } else if (command == SC_CLOSE) {
         m_bSysClose = 1;
     }

@@ -64,6 +64,8 @@ public:
 
     // Shows help topic `data`; a missing help file is reported in a message box.
     virtual void WinHelp(unsigned long data, UINT cmd = HELP_CONTEXT);
+    // Shows the program's about box, which only the application knows; none by default.
+    virtual void OnAppAbout() {}
 
     std::string m_pszAppName;
     CDialog* m_pMainWnd = nullptr;

@@ -4,7 +4,7 @@
 #include "framework/file_system.h"
 
 namespace {
-// The original platform raises shorter intervals to this; timers of 0 ms would
+// Windows raises shorter intervals to this; timers of 0 ms would
 // otherwise fire without pause.
 constexpr UINT kMinimumTimerMs = 10;
 }  // namespace

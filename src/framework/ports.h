@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/dialog_template.h"
 #include "framework/win_types.h"
-#include "resources/dialog_template.h"
 
 namespace port {
 

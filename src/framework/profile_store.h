@@ -1,7 +1,7 @@
 #pragma once
 // The application profile: an INI file read and written with the rules of the
-// original platform's private profile calls, so that a profile edited by hand
-// or carried over from there reads the same.
+// Windows private profile calls, so that a profile edited by hand or carried
+// over from Windows reads the same.
 //
 // Reading rules
 //   - Section and key names match without regard to ASCII case; blanks (space,

@@ -1,5 +1,5 @@
 #pragma once
-// The handful of numeric constants of the original platform that the program's
+// The handful of numeric constants of the Win32 API that the program's
 // logic and its stored data depend on. Backends translate them to their toolkit.
 
 #include <cstdint>

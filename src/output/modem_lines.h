@@ -1,8 +1,8 @@
 #pragma once
 // The command lines sent to a modem, as the bytes that reach the port, and the
-// result codes read back. The original wrote "...\r\n" through a text-mode
-// stream, which turned the LF into CR LF, so modems have always received
-// CR CR LF; we keep those bytes.
+// result codes read back. A line ends in CR CR LF: "...\r\n" written through a
+// Windows text-mode stream, which turns the LF into CR LF, and modems are used
+// to those bytes; we send them on every platform.
 #include <optional>
 #include <string>
 #include <string_view>

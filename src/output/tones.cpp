@@ -1,9 +1,11 @@
 #include "output/tones.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <vector>
+
+#include "framework/wave_image.h"
 
 namespace {
 
@@ -17,7 +19,7 @@ constexpr std::array<ToneEntry, 16> kTones = {{
 constexpr int kRate = 22050;
 constexpr int kSamples = 2205;  // 100 ms
 constexpr int kFadeSamples = 20;
-constexpr size_t kHeaderBytes = 46;
+constexpr size_t kHeaderBytes = fw::kWaveHeaderBytes;
 constexpr size_t kDataBytes = kSamples * 2;
 constexpr size_t kClipBytes = kHeaderBytes + kDataBytes;
 
@@ -26,27 +28,11 @@ void Put16(uint8_t* p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 std::vector<uint8_t> BuildClip(int lowHz, int highHz) {
     std::vector<uint8_t> img(kClipBytes);
+    const auto header = fw::WaveHeader(1, kRate, 16, static_cast<uint32_t>(kDataBytes));
+    std::copy(header.begin(), header.end(), img.begin());
     uint8_t* p = img.data();
-    std::memcpy(p + 0, "RIFF", 4);
-    Put32(p + 4, static_cast<uint32_t>(kClipBytes - 8));
-    std::memcpy(p + 8, "WAVE", 4);
-    std::memcpy(p + 12, "fmt ", 4);
-    Put32(p + 16, 18);
-    Put16(p + 20, 1);  // PCM
-    Put16(p + 22, 1);  // mono
-    Put32(p + 24, kRate);
-    Put32(p + 28, kRate * 2);
-    Put16(p + 32, 2);
-    Put16(p + 34, 16);
-    Put16(p + 36, 0);
-    std::memcpy(p + 38, "data", 4);
-    Put32(p + 42, static_cast<uint32_t>(kDataBytes));
 
     // This exact value of pi and this order of operations reproduce the
     // reference clips bit for bit; do not "improve" either.

@@ -1,6 +1,6 @@
 #include "settings/option_dlg.h"
 
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "settings/profile_keys.h"
 
 namespace {

@@ -32,7 +32,7 @@ TEST_F(SystemMenuTest, MenuEndsWithTheAboutItemWhichOpensTheAboutBox) {
     EXPECT_EQ(Dlg().m_bSysClose, 1);
 }
 
-TEST_F(SystemMenuTest, MinimisedIconIsCentredWithTheRoundingOfTheOriginal) {
+TEST_F(SystemMenuTest, MinimisedIconIsCentredWithOddDifferencesRoundedUp) {
     struct Case {
         int w, h, x, y;
     };

@@ -6,7 +6,7 @@
 
 #include "framework/afxwin.h"
 #include "platform/headless/headless.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "settings/option_dlg.h"
 #include "support/temp_dir.h"
 

@@ -93,8 +93,6 @@ private:
 
 }  // namespace
 
-bool PcmPlaysBits(unsigned bits) { return PcmFormatOf(bits) != SND_PCM_FORMAT_UNKNOWN; }
-
 std::unique_ptr<PcmDevice> OpenAlsaPcm(const std::string& name, const PcmFormat& format,
                                        unsigned periodUs, unsigned bufferUs) {
     // A device held by someone else must not hold the window up: open without

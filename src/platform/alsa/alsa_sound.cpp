@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -20,6 +19,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "framework/wave_image.h"
 #include "platform/alsa/pcm_device.h"
 #include "platform/alsa/tone_stream.h"
 
@@ -39,11 +39,6 @@ constexpr unsigned kBufferUs = 400000;
 // sound server's stream the first time takes a while).
 constexpr auto kCallerGuard = 2000ms;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 // A sound that cannot be played is silent, and so is the library about it.
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
@@ -51,51 +46,6 @@ void SilenceAlsaErrors() {
     static std::once_flag once;
     std::call_once(once, [] { snd_lib_error_set_handler(IgnoreAlsaError); });
 }
-
-}  // namespace
-
-std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size) {
-    if (data == nullptr || size < 12) return std::nullopt;
-    if (std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
-        return std::nullopt;
-    const uint64_t riffEnd = 8 + static_cast<uint64_t>(Le32(data + 4));
-    if (riffEnd > size) return std::nullopt;  // truncated
-    const size_t end = static_cast<size_t>(riffEnd);
-
-    WaveImage wave;
-    bool haveFormat = false;
-    size_t pos = 12;
-    while (end - pos >= 8) {
-        const uint8_t* header = data + pos;
-        const uint32_t length = Le32(header + 4);
-        const size_t body = pos + 8;
-        if (length > end - body) return std::nullopt;
-        const uint8_t* p = data + body;
-        if (std::memcmp(header, "fmt ", 4) == 0) {
-            if (length < 16 || Le16(p) != 1) return std::nullopt;  // PCM only
-            wave.channels = Le16(p + 2);
-            wave.rate = Le32(p + 4);
-            wave.blockAlign = Le16(p + 12);
-            wave.bitsPerSample = Le16(p + 14);
-            if (!PcmPlaysBits(wave.bitsPerSample)) return std::nullopt;
-            if (wave.channels == 0 || wave.channels > 32) return std::nullopt;
-            if (wave.rate < 1000 || wave.rate > 768000) return std::nullopt;
-            if (wave.blockAlign != wave.channels * (wave.bitsPerSample / 8)) return std::nullopt;
-            haveFormat = true;
-        } else if (std::memcmp(header, "data", 4) == 0) {
-            if (!haveFormat) return std::nullopt;  // the format must come first
-            wave.samples = p;
-            wave.frames = length / wave.blockAlign;
-            return wave;
-        }
-        // Chunks are padded to an even length; a final pad byte may be missing.
-        pos = body + length;
-        if ((length & 1) != 0 && pos < end) ++pos;
-    }
-    return std::nullopt;
-}
-
-namespace {
 
 // The worker feeds the sound server on time even on a busy machine: a
 // real-time priority where the system grants one (the lowest, below any
@@ -157,12 +107,12 @@ struct AlsaSoundOutput::Worker {
 
                 bool ok = true;
                 if (take) {
-                    const auto wave = ParseWave(image.data(), image.size());
+                    const auto wave = fw::ParseWave(image.data(), image.size());
                     ok = wave && stream.Queue(*wave, waited);
                 }
                 ok = stream.Service(Clock::now()) && ok;
                 if (holding && (!ok || stream.ToneDone())) {
-                    if (ok) stream.Released(Clock::now());
+                    if (ok) stream.ReleaseTone(Clock::now());
                     lock.lock();
                     holding = false;
                     self->busy = false;
@@ -208,8 +158,8 @@ void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
     const Clock::time_point calledAt = Clock::now();
     const bool afresh = std::exchange(afresh_, false);
     const auto planned = std::exchange(plannedGap_, std::nullopt);
-    const std::optional<WaveImage> wave = ParseWave(data, size);
-    if (!wave || wave->frames == 0) return;
+    const std::optional<fw::WaveImage> wave = fw::ParseWave(data, size);
+    if (!wave) return;
     const auto length = std::chrono::microseconds(
         static_cast<long long>(wave->frames) * 1000000 / wave->rate);
 

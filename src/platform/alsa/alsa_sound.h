@@ -14,20 +14,6 @@
 
 namespace platform {
 
-// What a RIFF WAVE image holds, once it has been found to be playable PCM.
-struct WaveImage {
-    unsigned channels = 0;
-    unsigned rate = 0;
-    unsigned bitsPerSample = 0;  // 8 (unsigned), 16, 24 (packed) or 32, little endian
-    unsigned blockAlign = 0;     // bytes per frame
-    const uint8_t* samples = nullptr;
-    size_t frames = 0;
-};
-
-// Walks the chunks with bounds checks; nothing when the image is not a PCM
-// WAVE image this backend can play or any chunk runs past the end.
-std::optional<WaveImage> ParseWave(const uint8_t* data, size_t size);
-
 // Plays on a thread of its own so that the caller's wait can be bounded: a
 // sound server that stops answering blocks inside the library where no
 // timeout reaches. The caller waits for its sound to be as good as heard, as

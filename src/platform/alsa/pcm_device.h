@@ -50,9 +50,6 @@ public:
     virtual void Wait(int wakeFd, bool onDevice, int timeoutMs) = 0;
 };
 
-// Whether a PCM takes samples of this many bits (the formats above).
-bool PcmPlaysBits(unsigned bits);
-
 // Opens and sets up a PCM by name for format, with a period and buffer near
 // the wishes; nothing when the device cannot be opened or play the format.
 std::unique_ptr<PcmDevice> OpenAlsaPcm(const std::string& name, const PcmFormat& format,

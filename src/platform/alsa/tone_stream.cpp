@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/alsa/alsa_sound.h"
+#include "framework/wave_image.h"
 
 namespace platform {
 namespace {
@@ -16,7 +16,7 @@ constexpr auto kLeadIn = 5ms;
 // Beyond three periods, what is always kept queued: room for the worker to
 // be late on a busy machine before the server runs dry. More of it would
 // delay every tone on a running stream by as much, and a fresh stream's first
-// one too (see lead_).
+// one too (see leadFrames_).
 constexpr auto kSpareQueued = 20ms;
 // How long after a tone's end by the device's word it is taken as heard.
 constexpr auto kHeardSlack = 10ms;
@@ -35,19 +35,19 @@ constexpr int kMaxRecoveries = 8;
 
 ToneStream::ToneStream(Opener open) : open_(std::move(open)) {}
 
-ToneStream::~ToneStream() { Finish(); }
+ToneStream::~ToneStream() { PlayOut(); }
 
-int64_t ToneStream::Frames(Clock::duration d) const {
+ToneStream::FrameCount ToneStream::FramesIn(Clock::duration d) const {
     return std::chrono::duration_cast<std::chrono::microseconds>(d).count() *
            static_cast<int64_t>(format_.rate) / 1000000;
 }
 
-ToneStream::Clock::duration ToneStream::Time(int64_t frames) const {
+ToneStream::Clock::duration ToneStream::DurationOf(FrameCount frames) const {
     return std::chrono::microseconds(frames * 1000000 / static_cast<int64_t>(format_.rate));
 }
 
-void ToneStream::AppendSilence(std::vector<uint8_t>& to, int64_t frames) const {
-    for (int64_t i = 0; i < frames; ++i) to.insert(to.end(), silentFrame_.begin(), silentFrame_.end());
+void ToneStream::AppendSilence(std::vector<uint8_t>& to, FrameCount frames) const {
+    for (FrameCount i = 0; i < frames; ++i) to.insert(to.end(), silentFrame_.begin(), silentFrame_.end());
 }
 
 bool ToneStream::Open(const PcmFormat& format) {
@@ -55,52 +55,52 @@ bool ToneStream::Open(const PcmFormat& format) {
     dev_ = open_(format);
     if (!dev_) return false;
     const PcmSizes sizes = dev_->Sizes();
-    buffer_ = sizes.buffer;
-    period_ = std::clamp<int64_t>(sizes.period, 1, buffer_);
+    bufferFrames_ = sizes.buffer;
+    periodFrames_ = std::clamp<FrameCount>(sizes.period, 1, bufferFrames_);
     frameBytes_ = format.channels * (format.bits / 8);
     silentFrame_.assign(frameBytes_, format.bits == 8 ? 0x80 : 0);
     // Every margin follows from what the device granted: a server takes a
     // period at a time, and the worker may be late by more than one.
-    margin_ = std::min(3 * period_ + Frames(kSpareQueued), buffer_ / 2);
-    fill_ = std::min(margin_ + period_ / 2, buffer_ * 2 / 3);
-    early_ = period_ + Frames(kReleaseSlack);
+    marginFrames_ = std::min(3 * periodFrames_ + FramesIn(kSpareQueued), bufferFrames_ / 2);
+    fillFrames_ = std::min(marginFrames_ + periodFrames_ / 2, bufferFrames_ * 2 / 3);
+    earlyFrames_ = periodFrames_ + FramesIn(kReleaseSlack);
     // The stream starts by itself once the first write is in, and that
     // write carries the lead-in and the whole tone; after running dry a
     // server waits for this much before it plays again.
-    if (dev_->SetThresholds(std::min(period_, buffer_), period_) < 0) return Fail();
+    if (dev_->SetThresholds(std::min(periodFrames_, bufferFrames_), periodFrames_) < 0) return GiveUpDevice();
     Reset();
     return true;
 }
 
 void ToneStream::Reset() {
     running_ = false;
-    written_ = rawTaken_ = taken_ = 0;
+    writtenFrames_ = rawTakenFrames_ = takenFrames_ = 0;
     unconfirmed_.clear();
     out_.clear();
     placed_ = false;
-    toneEnd_ = 0;
-    lastWrote_ = 0;
+    toneEndFrame_ = 0;
+    lastWriteFrames_ = 0;
 }
 
-bool ToneStream::Fail() {
+bool ToneStream::GiveUpDevice() {
     dev_.reset();
     Reset();
     toneActive_ = false;
     return false;
 }
 
-void ToneStream::Finish() {
-    if (dev_ && (running_ || written_ > 0)) {
+void ToneStream::PlayOut() {
+    if (dev_ && (running_ || writtenFrames_ > 0)) {
         if (!running_) dev_->Start();
         dev_->Drain();
     }
     Reset();
 }
 
-bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> waited) {
+bool ToneStream::Queue(const fw::WaveImage& wave, std::optional<Clock::duration> waited) {
     const PcmFormat format{wave.channels, wave.rate, wave.bitsPerSample};
     if (dev_ && format_ != format) {
-        Finish();  // the last tone's end, before another stream starts
+        PlayOut();  // the last tone's end, before another stream starts
         dev_.reset();
     }
     if (!dev_ && !Open(format)) return false;
@@ -111,19 +111,19 @@ bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> wai
         Reset();
     }
 
-    const auto frames = static_cast<int64_t>(wave.frames);
+    const auto frames = static_cast<FrameCount>(wave.frames);
     // The first tone of a stream ends late enough that the silence written
     // after it never runs past where the caller's next tone belongs.
-    lead_ = std::max(Frames(kLeadIn), fill_ + Frames(5ms) - frames);
-    const int64_t end = written_ + static_cast<int64_t>(out_.size() / frameBytes_);
-    int64_t pad = 0;
+    leadFrames_ = std::max(FramesIn(kLeadIn), fillFrames_ + FramesIn(5ms) - frames);
+    const FrameCount endFrame = writtenFrames_ + static_cast<FrameCount>(out_.size() / frameBytes_);
+    FrameCount pad = 0;
     if (placed_ && waited && (running_ || !out_.empty()))
-        pad = std::max<int64_t>(0, toneEnd_ + Frames(*waited) - end);
-    else if (!running_ && end == 0)
-        pad = lead_;
+        pad = std::max<FrameCount>(0, toneEndFrame_ + FramesIn(*waited) - endFrame);
+    else if (!running_ && endFrame == 0)
+        pad = leadFrames_;
     AppendSilence(out_, pad);
     out_.insert(out_.end(), wave.samples, wave.samples + wave.frames * frameBytes_);
-    toneEnd_ = end + pad + frames;
+    toneEndFrame_ = endFrame + pad + frames;
     toneActive_ = true;
     toneHeard_ = false;
     placed_ = false;
@@ -132,32 +132,32 @@ bool ToneStream::Queue(const WaveImage& wave, std::optional<Clock::duration> wai
 }
 
 bool ToneStream::LastToneHeard() const {
-    if (written_ < toneEnd_) return false;
+    if (writtenFrames_ < toneEndFrame_) return false;
     const long delay = dev_->Delay();
     // A little after its end by the device's word, for a word that is late.
-    return delay >= 0 && written_ - delay >= toneEnd_ + Frames(kHeardSlack);
+    return delay >= 0 && writtenFrames_ - delay >= toneEndFrame_ + FramesIn(kHeardSlack);
 }
 
-void ToneStream::Started(Clock::time_point now) {
+void ToneStream::MarkStarted(Clock::time_point now) {
     running_ = true;
     startedAt_ = readAt_ = progressAt_ = now;
-    rawTaken_ = taken_ = 0;
+    rawTakenFrames_ = takenFrames_ = 0;
 }
 
 void ToneStream::UpdateTaken(long avail, Clock::time_point now) {
-    const int64_t queued = std::clamp<int64_t>(buffer_ - avail, 0, written_);
-    const int64_t raw = written_ - queued;
-    if (raw > rawTaken_) {
-        const auto confirmed = static_cast<size_t>(raw - rawTaken_) * frameBytes_;
+    const FrameCount queued = std::clamp<FrameCount>(bufferFrames_ - avail, 0, writtenFrames_);
+    const FrameCount raw = writtenFrames_ - queued;
+    if (raw > rawTakenFrames_) {
+        const auto confirmed = static_cast<size_t>(raw - rawTakenFrames_) * frameBytes_;
         unconfirmed_.erase(unconfirmed_.begin(),
                            unconfirmed_.begin() + static_cast<long>(std::min(confirmed, unconfirmed_.size())));
-        rawTaken_ = raw;
+        rawTakenFrames_ = raw;
         progressAt_ = now;
     }
     // A device that swallows everything at once (a file, the null device) is
     // taken to play in real time, as a sound card would.
-    const int64_t bound = Frames(now - startedAt_) * 1002 / 1000;
-    taken_ = std::max(taken_, std::min(rawTaken_, bound));
+    const FrameCount bound = FramesIn(now - startedAt_) * 1002 / 1000;
+    takenFrames_ = std::max(takenFrames_, std::min(rawTakenFrames_, bound));
     readAt_ = now;
 }
 
@@ -165,30 +165,30 @@ void ToneStream::UpdateTaken(long avail, Clock::time_point now) {
 // it was not heard is written again on a stream started afresh, so a tone is
 // late then but never cut or lost.
 bool ToneStream::Recover(long err, Clock::time_point now) {
-    if (++recoveries_ > kMaxRecoveries) return Fail();
+    if (++recoveries_ > kMaxRecoveries) return GiveUpDevice();
     // A device that has had time to play all it was given ran dry: all of it
     // was heard. Otherwise it dropped what it still held when it last told.
-    const int64_t untaken = written_ - rawTaken_;
-    const bool ranDry = running_ && Frames(now - readAt_) + period_ >= untaken;
-    const int64_t resume = ranDry ? written_ : rawTaken_;
-    if (dev_->Recover(static_cast<int>(err)) < 0) return Fail();
+    const FrameCount untaken = writtenFrames_ - rawTakenFrames_;
+    const bool ranDry = running_ && FramesIn(now - readAt_) + periodFrames_ >= untaken;
+    const FrameCount resume = ranDry ? writtenFrames_ : rawTakenFrames_;
+    if (dev_->Recover(static_cast<int>(err)) < 0) return GiveUpDevice();
 
     std::vector<uint8_t> again;
-    if (resume < toneEnd_) {
-        const int64_t lead = std::min(lead_, buffer_ / 4);
+    if (resume < toneEndFrame_) {
+        const FrameCount lead = std::min(leadFrames_, bufferFrames_ / 4);
         AppendSilence(again, lead);
-        again.insert(again.end(), unconfirmed_.begin() + static_cast<long>((resume - rawTaken_) * frameBytes_),
-                     unconfirmed_.end());
+        const auto unheard = static_cast<long>((resume - rawTakenFrames_) * frameBytes_);
+        again.insert(again.end(), unconfirmed_.begin() + unheard, unconfirmed_.end());
         again.insert(again.end(), out_.begin(), out_.end());
-        toneEnd_ += lead - resume;
+        toneEndFrame_ += lead - resume;
     } else {
         // All of it was heard: the next tone starts a stream afresh.
         toneHeard_ = toneActive_;
         placed_ = false;
-        toneEnd_ = 0;
+        toneEndFrame_ = 0;
     }
     running_ = false;
-    written_ = rawTaken_ = taken_ = 0;
+    writtenFrames_ = rawTakenFrames_ = takenFrames_ = 0;
     unconfirmed_.clear();
     out_ = std::move(again);
     return true;
@@ -196,7 +196,7 @@ bool ToneStream::Recover(long err, Clock::time_point now) {
 
 bool ToneStream::Service(Clock::time_point now) {
     if (!dev_) return true;
-    lastWrote_ = 0;
+    lastWriteFrames_ = 0;
     for (int pass = 0; pass < 4; ++pass) {
         long avail = dev_->Avail();
         if (avail < 0) {
@@ -206,12 +206,13 @@ bool ToneStream::Service(Clock::time_point now) {
         }
         if (running_) {
             UpdateTaken(avail, now);
-            if (written_ > rawTaken_ && now - progressAt_ > kStall) return Fail();
+            if (writtenFrames_ > rawTakenFrames_ && now - progressAt_ > kStall) return GiveUpDevice();
             // Silence keeps the stream going between tones.
-            if (out_.empty() && written_ - taken_ < fill_) AppendSilence(out_, fill_ - (written_ - taken_));
+            const FrameCount queued = writtenFrames_ - takenFrames_;
+            if (out_.empty() && queued < fillFrames_) AppendSilence(out_, fillFrames_ - queued);
         }
         if (!out_.empty() && avail > 0) {
-            const auto n = std::min<int64_t>(avail, static_cast<int64_t>(out_.size() / frameBytes_));
+            const auto n = std::min<FrameCount>(avail, static_cast<FrameCount>(out_.size() / frameBytes_));
             const long w = dev_->Write(out_.data(), static_cast<unsigned long>(n));
             if (w < 0 && w != -EAGAIN) {
                 if (!Recover(w, now)) return false;
@@ -221,20 +222,20 @@ bool ToneStream::Service(Clock::time_point now) {
                 const auto bytes = static_cast<long>(static_cast<size_t>(w) * frameBytes_);
                 unconfirmed_.insert(unconfirmed_.end(), out_.begin(), out_.begin() + bytes);
                 out_.erase(out_.begin(), out_.begin() + bytes);
-                written_ += w;
+                writtenFrames_ += w;
                 avail -= w;
-                lastWrote_ += w;
+                lastWriteFrames_ += w;
             }
         }
         // A stream starts once all it has is written, or as much as fits.
-        if (!running_ && written_ > 0 && (out_.empty() || avail <= 0)) {
+        if (!running_ && writtenFrames_ > 0 && (out_.empty() || avail <= 0)) {
             if (!dev_->Running() && dev_->Start() < 0) {
                 if (!Recover(-EPIPE, now)) return false;
                 continue;
             }
-            Started(now);
+            MarkStarted(now);
         }
-        if (running_ && !toneActive_ && placed_ && out_.empty() && rawTaken_ >= toneEnd_ &&
+        if (running_ && !toneActive_ && placed_ && out_.empty() && rawTakenFrames_ >= toneEndFrame_ &&
             now - releasedAt_ > kIdleStop) {
             // Only silence is queued by now, and a drain could wait for a
             // whole block of a server that renders in large ones.
@@ -243,15 +244,16 @@ bool ToneStream::Service(Clock::time_point now) {
         }
         return true;
     }
-    return Fail();
+    return GiveUpDevice();
 }
 
 bool ToneStream::ToneDone() const {
     return toneActive_ &&
-           (toneHeard_ || (running_ && written_ >= toneEnd_ && toneEnd_ - taken_ <= fill_ + early_));
+           (toneHeard_ || (running_ && writtenFrames_ >= toneEndFrame_ &&
+                           toneEndFrame_ - takenFrames_ <= fillFrames_ + earlyFrames_));
 }
 
-void ToneStream::Released(Clock::time_point now) {
+void ToneStream::ReleaseTone(Clock::time_point now) {
     toneActive_ = false;
     placed_ = true;
     releasedAt_ = now;
@@ -261,13 +263,15 @@ std::optional<ToneStream::Clock::time_point> ToneStream::NextService(Clock::time
     if (!dev_ || (!running_ && out_.empty())) return std::nullopt;
     if (ToneDone()) return now;
     if (!running_) return now + 1ms;
-    Clock::time_point next = now + Time(period_);  // to hear of errors soon enough
-    if (!out_.empty()) next = std::min(next, now + Time(std::max<int64_t>(period_ / 4, 1)));
+    Clock::time_point next = now + DurationOf(periodFrames_);  // to hear of errors soon enough
+    if (!out_.empty()) next = std::min(next, now + DurationOf(std::max<FrameCount>(periodFrames_ / 4, 1)));
     // Silence is due when what is queued comes down to the margin...
-    next = std::min(next, now + Time(std::max<int64_t>(0, written_ - taken_ - margin_)));
+    next = std::min(next,
+                    now + DurationOf(std::max<FrameCount>(0, writtenFrames_ - takenFrames_ - marginFrames_)));
     // ...and the caller goes on once its tone is as good as heard.
-    if (toneActive_ && written_ >= toneEnd_)
-        next = std::min(next, now + Time(std::max<int64_t>(0, toneEnd_ - taken_ - fill_ - early_)));
+    if (toneActive_ && writtenFrames_ >= toneEndFrame_)
+        next = std::min(next, now + DurationOf(std::max<FrameCount>(
+                                          0, toneEndFrame_ - takenFrames_ - fillFrames_ - earlyFrames_)));
     if (!toneActive_ && placed_) next = std::min(next, std::max(now, releasedAt_ + kIdleStop + 1ms));
     return std::max(next, now + 1ms);
 }

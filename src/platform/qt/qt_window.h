@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/ports.h"
+#include "platform/qt/qt_dialog_font.h"
 
 class QButtonGroup;
 class QEventLoop;
@@ -23,18 +24,6 @@ namespace platform {
 
 class QtWindowSystem;
 class QtWindow;
-
-// Dialog units to pixels, the way the original platform maps them: the
-// horizontal unit is the font's average character width, the vertical its height.
-struct DialogBaseUnits {
-    int x = 0;
-    int y = 0;
-};
-DialogBaseUnits BaseUnitsOf(const QFont& font);
-QRect DialogUnitsToPixels(DialogBaseUnits units, int x, int y, int cx, int cy);
-
-// The installed face that stands in for the template's font.
-QFont DialogFont(std::string_view face, int pointSize);
 
 class DialogWidget : public QDialog {
 public:
@@ -125,14 +114,17 @@ private:
         QString text;
     };
 
-    void BuildControls(const res::DialogTemplate& tmpl, DialogBaseUnits units);
-    void WidenClippedLabels();
-    QWidget* MakeControl(const res::ControlTemplate& c, size_t index, QButtonGroup*& group);
     ControlEntry* Entry(int id);
     const ControlEntry* Entry(int id) const;
     void OnRadioClicked(size_t index);
     void SendScroll(UINT code, int pos);
 
+    // qt_dialog_template.cpp
+    void BuildControls(const res::DialogTemplate& tmpl, DialogBaseUnits units);
+    void WidenClippedLabels();
+    QWidget* MakeControl(const res::ControlTemplate& c, size_t index, QButtonGroup*& group);
+
+    // qt_keyboard.cpp
     // Keys the dialog handles itself, seen before any control gets them.
     bool HandleDialogKey(QObject* watched, QKeyEvent* key);
     // Typed characters and editing keys, offered to the program first.

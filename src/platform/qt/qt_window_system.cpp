@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 
 namespace platform {
@@ -27,8 +28,6 @@ constexpr UINT kMbIconHand = 0x10;
 constexpr UINT kMbIconQuestion = 0x20;
 constexpr UINT kMbIconAsterisk = 0x40;
 constexpr UINT kOfnOverwritePrompt = 0x2;
-
-QString FromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 QtWindow* AsQt(port::Window* window) { return dynamic_cast<QtWindow*>(window); }
 
@@ -103,7 +102,7 @@ std::string ToQtFileFilter(std::string_view filter) {
         QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
         for (QString& pat : patterns) {
             pat = pat.trimmed();
-            // "*.*" means every file on the original platform, dotted or not.
+            // "*.*" means every file on Windows, dotted or not.
             if (pat == "*.*") pat = "*";
         }
         // A name that already shows its patterns, "Data(*.vtl)", is shown as it is.

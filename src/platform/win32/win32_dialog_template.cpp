@@ -1,11 +1,18 @@
+// Dialog templates for the dialog manager, and the window made from one.
+// (win32_window.h first: the framework's names before the Win32 macros.)
+#include "platform/win32/win32_window.h"
 #include "platform/win32/win32_dialog_template.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "framework/label_widening.h"
+#include "platform/win32/win32_dialog_font.h"
 #include "platform/win32/win32_text.h"
 
 namespace platform {
@@ -138,6 +145,80 @@ std::vector<uint32_t> BuildDialogTemplate(const res::DialogTemplate& tmpl, std::
         w.WideString(std::wstring(face).c_str());
     for (const res::ControlTemplate& c : tmpl.controls) WriteItem(w, c);
     return w.Finish();
+}
+
+// ---------------------------------------------------------------- the window made from it
+
+namespace {
+
+RECT ChildRect(HWND parent, HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool IsGroupBox(HWND control) {
+    wchar_t cls[16] = {};
+    GetClassNameW(control, cls, 16);
+    return lstrcmpiW(cls, L"Button") == 0 &&
+           (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+bool IsTextLabel(HWND control) {
+    wchar_t cls[16] = {};
+    GetClassNameW(control, cls, 16);
+    return lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_LEFT;
+}
+
+// A face standing in for the templates' own may draw wider letters: see
+// framework/label_widening.h. Only the measuring is the dialog manager's.
+void WidenClippedLabels(HWND dialog) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const HDC dc = GetDC(dialog);
+    const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+    std::vector<HWND> children;
+    std::vector<fw::LaidOutControl> laidOut;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        const RECT r = ChildRect(dialog, child);
+        fw::LaidOutControl c;
+        c.rect = {r.left, r.top, r.right, r.bottom};
+        c.visible = (style & WS_VISIBLE) != 0;
+        c.frame = IsGroupBox(child);
+        c.label = IsTextLabel(child);
+        if (c.label) {
+            const std::wstring text = WindowText(child);
+            RECT needed{0, 0, 0, 0};
+            DrawTextW(dc, text.c_str(), int(text.size()), &needed,
+                      DT_CALCRECT | DT_SINGLELINE | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0));
+            c.textWidth = needed.right - needed.left;
+        }
+        children.push_back(child);
+        laidOut.push_back(c);
+    }
+    SelectObject(dc, oldFont);
+    ReleaseDC(dialog, dc);
+    fw::WidenClippedLabels(laidOut, client.right);
+    for (size_t i = 0; i < children.size(); ++i) {
+        const RECT r = ChildRect(dialog, children[i]);
+        if (laidOut[i].rect.Width() != r.right - r.left)
+            SetWindowPos(children[i], nullptr, 0, 0, laidOut[i].rect.Width(), r.bottom - r.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+}  // namespace
+
+bool Win32Window::CreateFrom(const res::DialogTemplate& tmpl, HWND owner) {
+    const std::vector<uint32_t> image = BuildDialogTemplate(tmpl, DialogFaceFor(Widen(tmpl.fontFace)));
+    CreateDialogIndirectParamW(module_, reinterpret_cast<LPCDLGTEMPLATEW>(image.data()),
+                               owner, &Win32Window::DialogProc, reinterpret_cast<LPARAM>(this));
+    // hwnd_ is set while the dialog manager initialises the window.
+    if (!hwnd_) return false;
+    WidenClippedLabels(hwnd_);
+    return true;
 }
 
 }  // namespace platform

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "resources/dialog_template.h"
+#include "framework/dialog_template.h"
 
 namespace platform {
 

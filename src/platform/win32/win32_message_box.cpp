@@ -7,7 +7,7 @@
 
 #include "platform/win32/win32_dialog_template.h"
 #include "platform/win32/win32_text.h"
-#include "resources/dialog_template.h"
+#include "framework/dialog_template.h"
 
 namespace platform {
 namespace {

@@ -1,20 +1,13 @@
 #include "platform/win32/win32_sound.h"
 
-#include <cstring>
-
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "framework/wave_image.h"
+
 namespace platform {
 
-bool IsWholeWaveImage(const uint8_t* data, size_t size) {
-    constexpr size_t kRiffHeader = 12;
-    if (!data || size < kRiffHeader) return false;
-    if (std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) return false;
-    const uint32_t riffSize = uint32_t(data[4]) | uint32_t(data[5]) << 8 |
-                              uint32_t(data[6]) << 16 | uint32_t(data[7]) << 24;
-    return riffSize >= 4 && size - 8 >= riffSize;
-}
+bool IsWholeWaveImage(const uint8_t* data, size_t size) { return fw::ParseWave(data, size).has_value(); }
 
 namespace {
 

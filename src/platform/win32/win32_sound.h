@@ -36,8 +36,9 @@ public:
     bool Play(UINT id, port::SoundOutput& out) override;
 };
 
-// Whether `size` bytes at `data` hold a whole RIFF WAVE image: the sound
-// system reads as far as the image's own header says, so a short one is refused.
+// Whether `size` bytes at `data` hold a whole WAVE image of the PCM every
+// backend plays (framework/wave_image.h): the sound system reads as far as the
+// image's own header says, so a short one is refused.
 bool IsWholeWaveImage(const uint8_t* data, size_t size);
 
 }  // namespace platform

@@ -15,6 +15,9 @@ namespace platform {
 
 class Win32WindowSystem;
 
+// A window's text as it holds it.
+std::wstring WindowText(HWND window);
+
 class Win32Window final : public port::Window {
 public:
     Win32Window(HINSTANCE module, port::WindowEvents& events);
@@ -64,7 +67,12 @@ private:
     INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     HWND Item(int id) const;
     HICON LoadIconResource(int iconId, int size) const;
+    // Holds a limited field to its limit after the user changed it.
+    void KeepWithinLimit(int id);
+
+    // win32_modal_loop.cpp
     void PlaceBeforeFirstShow(HWND owner);
+    // win32_keyboard.cpp
     // Typed characters and editing keys meant for this window, offered to the
     // program before the dialog manager; true when the program took the key.
     bool OfferKeyToProgram(const MSG& msg);
@@ -93,6 +101,12 @@ private:
     int result_ = 0;
     int wheelRemainder_ = 0;  // wheel turned by less than a line, kept for the next turn
     std::map<int, TextSet> setTexts_;
+    struct LimitedField {
+        int bytes;
+        std::wstring last;  // what it held after the last change it took
+    };
+    std::map<int, LimitedField> limits_;
+    bool settingText_ = false;  // a change the program or the limit makes itself
 };
 
 }  // namespace platform

@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "framework/wave_image.h"
 #include "output/tones.h"
 #include "support/goertzel.h"
 
@@ -283,7 +284,7 @@ TEST(AlsaSoundOutput, MalformedImagesPlayNothing) {
     {
         platform::AlsaSoundOutput out;
         for (size_t i = 0; i < bad.size(); ++i) {
-            EXPECT_FALSE(platform::ParseWave(bad[i].data(), bad[i].size())) << "image " << i;
+            EXPECT_FALSE(fw::ParseWave(bad[i].data(), bad[i].size())) << "image " << i;
             out.PlayWave(bad[i].data(), bad[i].size());
         }
         out.PlayWave(nullptr, 4456);
@@ -306,7 +307,7 @@ TEST(ParseWave, WalksPastOtherChunksAndPadding) {
     v.push_back(0xEE);
     v.push_back(0xEE);
 
-    const auto w = platform::ParseWave(v.data(), v.size());
+    const auto w = fw::ParseWave(v.data(), v.size());
     ASSERT_TRUE(w);
     EXPECT_EQ(w->channels, 2u);
     EXPECT_EQ(w->rate, 44100u);
@@ -318,12 +319,12 @@ TEST(ParseWave, WalksPastOtherChunksAndPadding) {
 
     // A partial frame at the end of the data is not played.
     auto odd = MakeWave(2, 8000, 16, {1, 2, 3, 4, 5, 6});
-    const auto w2 = platform::ParseWave(odd.data(), odd.size());
+    const auto w2 = fw::ParseWave(odd.data(), odd.size());
     ASSERT_TRUE(w2);
     EXPECT_EQ(w2->frames, 1u);
 
     const auto clip = FindDtmfClip(2001);
-    const auto w3 = platform::ParseWave(clip.data(), clip.size());
+    const auto w3 = fw::ParseWave(clip.data(), clip.size());
     ASSERT_TRUE(w3);
     EXPECT_EQ(w3->frames, 2205u);
     EXPECT_EQ(w3->samples, clip.data() + 46);

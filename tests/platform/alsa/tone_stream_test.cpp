@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <deque>
 
+#include "framework/wave_image.h"
 #include "platform/alsa/alsa_sound.h"
 
 namespace {
@@ -167,7 +168,7 @@ struct Rig {
     // Plays like a caller: returns when the output lets it go.
     void Play(const std::vector<int16_t>& tone, std::optional<Clock::duration> waited) {
         if (waited) Idle(*waited);
-        platform::WaveImage wave;
+        fw::WaveImage wave;
         wave.channels = 1;
         wave.rate = kRate;
         wave.bitsPerSample = 16;
@@ -178,7 +179,7 @@ struct Rig {
         for (int i = 0; i < 10000; ++i) {
             ASSERT_TRUE(stream.Service(now));
             if (stream.ToneDone()) {
-                stream.Released(now);
+                stream.ReleaseTone(now);
                 return;
             }
             Step(stream.NextService(now).value_or(now + 1ms));

@@ -40,7 +40,7 @@
 #include "output/tones.h"
 #include "platform/qt/qt_window.h"
 #include "platform/qt/qt_window_system.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 namespace {
 

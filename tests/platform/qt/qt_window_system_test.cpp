@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -31,6 +32,7 @@
 
 #include "platform/qt/qt_window.h"
 #include "platform/qt/qt_window_system.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -467,7 +469,7 @@ TEST_F(QtWindowTest, LimitTextRefusesBytesBeyondTheLimit) {
     for (int i = 0; i < 11; ++i) SendKey(w->Control(1076), 0, Qt::NoModifier, QString::fromUtf8("あ"));
     EXPECT_EQ(w->Text(1076).size(), 30u);  // ten three-byte characters; the eleventh would be 33
 
-    // The program itself may still set a longer text, as on the original platform.
+    // The program itself may still set a longer text, as on Windows.
     w->SetText(1076, std::string(40, 'x'));
     EXPECT_EQ(w->Text(1076).size(), 40u);
     EXPECT_EQ(w->FocusId(), 1076);
@@ -482,6 +484,23 @@ TEST_F(QtWindowTest, LimitTextRefusesBytesBeyondTheLimit) {
     Show(*placed);
     EXPECT_EQ(placed->FocusId(), 1077);
     EXPECT_EQ(QApplication::focusWidget(), placed->Control(1077));
+}
+
+TEST_F(QtWindowTest, APasteIntoALimitedFieldKeepsWhatFitsOfItsFront) {
+    Recorder events;
+    auto w = Make(res::IDD_OPTION, events);
+    Show(*w);
+    w->LimitText(1076, 8);
+    w->SetText(1076, "AT;");
+    auto* edit = qobject_cast<QLineEdit*>(w->Control(1076));
+    ASSERT_NE(edit, nullptr);
+    edit->setCursorPosition(2);
+    QGuiApplication::clipboard()->setText(QString::fromUtf8("DあT0123"));
+    edit->paste();
+    EXPECT_EQ(w->Text(1076), "ATDあT;");  // eight bytes; "0" would be the ninth
+    EXPECT_EQ(edit->cursorPosition(), 5);
+    SendKey(edit, Qt::Key_Z, Qt::NoModifier, "Z");
+    EXPECT_EQ(w->Text(1076), "ATDあT;");
 }
 
 TEST_F(QtWindowTest, SystemMenuListsTheStandardItemsThenTheAppendedOnes) {

@@ -9,7 +9,7 @@
 #include "framework/win_types.h"
 #include "platform/win32/win32_dialog_template.h"
 #include "platform/win32/win32_text.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <windows.h>
 

@@ -13,7 +13,7 @@
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_window_system.h"
 #include "platform/win32/win32_window.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "support/temp_dir.h"
 
 namespace testing_support {

@@ -12,7 +12,7 @@
 #include "framework/ports.h"
 #include "platform/win32/win32_window_system.h"
 #include "platform/win32/win32_window.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <commctrl.h>
 

@@ -1,6 +1,8 @@
 #pragma once
-// Dialog templates as data. Every backend builds its windows from these tables,
-// so a coordinate is stated once, here, in dialog units.
+// The form of a dialog template: every control with its identifier, kind,
+// text, rectangle in dialog units and styles, in template order. Every backend
+// builds its windows from such tables, so a coordinate is stated once, in the
+// program's resources (resources/), which the framework finds by number.
 
 #include <cstdint>
 #include <span>
@@ -30,25 +32,15 @@ struct DialogTemplate {
     std::span<const ControlTemplate> controls;
 };
 
-// nullptr when the program has no template of that number.
-const DialogTemplate* FindDialogTemplate(int id);
-
 // The radio buttons of the group that holds control `id`, in template order: a
 // group runs from a control with the group style to the next one.
 std::vector<int> RadioGroupOf(const DialogTemplate& tmpl, int id);
 
+// The program's own resources, by number: defined with the tables in
+// resources/, looked up here as a resource file is by its program.
+// nullptr when the program has no template of that number.
+const DialogTemplate* FindDialogTemplate(int id);
 // The string table; empty for an unknown id.
 std::string_view LoadStringResource(int id);
-
-constexpr int IDD_ABOUTBOX = 100;
-constexpr int IDD_DIALER = 102;
-constexpr int IDD_OPTION = 129;
-constexpr int IDR_MAINFRAME = 128;  // the program icon
-constexpr int IDS_ABOUTBOX = 101;
-
-struct VersionInfo {
-    int major, minor, patch, build;
-};
-constexpr VersionInfo kVersion{1, 0, 0, 0};
 
 }  // namespace res

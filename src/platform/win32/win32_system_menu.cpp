@@ -1,9 +1,15 @@
-#include "platform/win32/win32_menu_item.h"
+// The system menu of a Win32 window: the items the program appends, drawn in
+// the dialogs' face, and the commands the program leaves to the system.
+// (win32_window.h first: the framework's names before the Win32 macros.)
+#include "platform/win32/win32_window.h"
+#include "platform/win32/win32_system_menu.h"
 
 #include <algorithm>
 #include <cwctype>
 #include <map>
 #include <utility>
+
+#include "platform/win32/win32_text.h"
 
 namespace platform {
 namespace {
@@ -103,6 +109,23 @@ LRESULT OwnerDrawnMenuChar(HMENU menu, wchar_t key) {
         if (text && AccessKeyOf(*text) == wanted) return MAKELRESULT(pos, MNC_EXECUTE);
     }
     return 0;
+}
+
+void Win32Window::AppendSystemMenuSeparator() {
+    if (!hwnd_) return;
+    if (HMENU menu = GetSystemMenu(hwnd_, FALSE)) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+}
+
+void Win32Window::AppendSystemMenuItem(UINT cmd, std::string_view text) {
+    if (!hwnd_) return;
+    // Drawn by the window in the dialogs' face: see win32_system_menu.h.
+    if (HMENU menu = GetSystemMenu(hwnd_, FALSE)) AppendOwnerDrawnMenuItem(menu, cmd, Widen(text));
+}
+
+void Win32Window::DefaultSysCommand(UINT cmd, long param) {
+    // Close becomes WM_CLOSE, which the dialog manager answers with IDCANCEL
+    // through the message queue; the modal loop then delivers it.
+    if (hwnd_) DefWindowProcW(hwnd_, WM_SYSCOMMAND, cmd, param);
 }
 
 }  // namespace platform

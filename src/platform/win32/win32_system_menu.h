@@ -1,7 +1,8 @@
 #pragma once
-// Menu items drawn by their window in the window's own font. The system draws
-// menus in its menu font, whose fallbacks follow the system's language; an
-// item drawn here shows its Japanese text wherever the dialogs show theirs.
+// The system menu's own items, drawn by their window in the window's own font.
+// The system draws menus in its menu font, whose fallbacks follow the system's
+// language; an item drawn here shows its Japanese text wherever the dialogs
+// show theirs. (Win32Window's system menu calls are in win32_system_menu.cpp.)
 
 #include <windows.h>
 
