@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "resources/version.h"
+
 namespace {
 CommandLine Only(CommandLine::Action action) {
     CommandLine c;
@@ -40,6 +42,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (result.number) result.number->dialNow = dial;
     return result;
 }
+
+std::string VersionLine() { return "vantrel " VANTREL_VERSION_LABEL "\n"; }
 
 std::string UsageLine() { return "Usage: vantrel [--dial] [NUMBER | tel:NUMBER]\n"; }
 

@@ -20,3 +20,5 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // shown on standard error after a wrong command line.
 std::string HelpText();
 std::string UsageLine();
+// The --version line: the version the About box shows.
+std::string VersionLine();

@@ -45,7 +45,7 @@ std::optional<int> AnswerWithoutWindow(const CommandLine& commandLine) {
         std::fputs(HelpText().c_str(), stdout);
         return 0;
     case CommandLine::Action::Version:
-        std::printf("vantrel %s\n", VANTREL_VERSION);
+        std::fputs(VersionLine().c_str(), stdout);
         return 0;
     case CommandLine::Action::Usage:
         std::fprintf(stderr, "vantrel: %s\n%sTry 'vantrel --help' for more information.\n",

@@ -128,16 +128,18 @@ bool CDialerDlg::CloseGateOpen(int ownButton) const {
 }
 
 void CDialerDlg::OnOK() {
-    if (!CloseGateOpen(IDOK)) return;
+    if (!CloseGateOpen(IDOK) || m_nCloseAfterHangUp != 0) return;
     if (!ConfirmListBeforeClose()) return;
+    if (HangUpBeforeClose(IDOK)) return;
     UpdateData(true);
     SaveDialState(true);
     CDialog::OnOK();
 }
 
 void CDialerDlg::OnCancel() {
-    if (!CloseGateOpen(IDCANCEL)) return;
+    if (!CloseGateOpen(IDCANCEL) || m_nCloseAfterHangUp != 0) return;
     if (!ConfirmListBeforeClose()) return;
+    if (HangUpBeforeClose(IDCANCEL)) return;
     UpdateData(true);
     SaveDialState(true);
     CDialog::OnCancel();

@@ -40,6 +40,9 @@ enum : int {
     IDC_ROW_NO_0 = 1092,  // to 1096
 };
 
+// The keypad button a dial character stands for; 0 for none.
+int KeypadButtonFor(char c);
+
 constexpr UINT TIMER_DIAL = 1;
 // While the modem's line is held or its result is on view: reads the line and
 // times the result. Never runs a dial step.
@@ -120,6 +123,9 @@ public:
     void OnModem();
     // Ends the modem exchange when the window closes.
     int DoModal() override;
+    // A dial stopped where it was, waiting for Stop: the step that would have
+    // gone on could not (the port did not open, the timer could not be armed).
+    bool DialHalted() const { return m_bDialing == 1 && m_bTimerSet == 0; }
 
     // The dial list and its files.
     void RefreshListView();
@@ -184,8 +190,29 @@ private:
     // Shows a refusal for want of IntlPrefix with the offer to set it in the
     // options; true when it has been set there, so the number can be taken now.
     bool OfferIntlPrefix(const std::string& refusal);
+    // One step of a speaker dial, or of the modem exchange when Modem is chosen.
+    void DialStep(UINT nIDEvent);
     void ModemStep();
     void ModemStop();
+    // Where the dial is: the characters dialled so far shown selected in the
+    // dial field, while the field shows the dial string.
+    int DialledCount() const;
+    void SelectDialled(int count);
+    void ShowDialProgress() { SelectDialled(DialledCount()); }
+    // Says once, until a play succeeds again, that the sound device failed.
+    // pressedButton: a keypad button shown held down, let go before the message.
+    void SaySoundFailure(int pressedButton);
+    // Dial while a dial runs or the modem's line is up.
+    void SayDialBusy();
+    // The title bar says what the modem's line and a halted dial are doing.
+    void UpdateStatusCaption();
+    // Connected, the modem takes every byte as data: only the escape between
+    // two guard times of silence brings back its commands, then ATH.
+    void StartHangUp();
+    // Closing while the line is up hangs up first, as Stop does; true when the
+    // window is to close once that is done (with result).
+    bool HangUpBeforeClose(int result);
+    void CloseOnceHungUp();
     // Puts the dial string back in the field when a dial no longer runs the modem exchange.
     void LeaveModemExchange();
     // Makes path the current list file, remembered in the profile when it can
@@ -229,6 +256,10 @@ private:
     std::string m_strShownResult;     // what the dial field shows of a result, "" when none
     int m_nResultLeftMs = 0;
     std::string m_strHaltMessage;     // the open error that halted the dial at its first step
+    std::string m_strLineUp;          // the result that brought the line up; "" while it is not
+    int m_nSentChars = 0;             // characters of the dial string in the dial line sent
+    int m_nCloseAfterHangUp = 0;      // IDOK or IDCANCEL: the window closes once the line is down
+    std::string m_strCaption;         // as last set
 
     // Numbers from outside wait here until the profile has been read.
     bool m_bTakesNumbers = false;

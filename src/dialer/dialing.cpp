@@ -1,5 +1,7 @@
 // Dial and Stop: the speaker sequencer and the modem exchange, paced by TIMER_DIAL.
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "dialer/dialer_dlg.h"
 #include "output/dial_step.h"
@@ -13,6 +15,10 @@ constexpr const char* kModemStatus = "Modem initializing...";
 constexpr const char* kHaltedLine = "The dial is halted: Stop ends it, then Dial tries again.";
 constexpr const char* kNoPortLine = "No port is chosen: choose COM1 to COM4 under Option.";
 constexpr const char* kResultPrefix = "Modem: ";
+constexpr const char* kDialRunningLine = "A dial is in progress: Stop ends it.";
+constexpr const char* kNoAnswer = "no answer from the modem";
+constexpr const char* kSoundFailureHint =
+    "Keys and dials go on without sound. Help (Troubleshooting) says what to check.";
 
 constexpr UINT kModemPollMs = 100;
 constexpr int kResultShownMs = 3000;
@@ -23,24 +29,45 @@ constexpr size_t kModemReadPerTick = 4096;
 }  // namespace
 
 void CDialerDlg::OnDial() {
+    if (m_nCloseAfterHangUp != 0) return;  // the window is closing
     UpdateData(true);
     if (m_nOutputDevice == 0 && m_bDialing == 0) {
         m_nDialPos = 0;
         m_bDialing = 1;
         OnTimer(TIMER_DIAL);
-    } else if (m_nOutputDevice == 1 && m_bDialing == 0) {
+    } else if (m_nOutputDevice == 1 && m_bDialing == 0 && m_strLineUp.empty()) {
         m_bDialing = 1;
         OnTimer(TIMER_DIAL);
-    } else if (m_nOutputDevice == 1 && m_bTimerSet == 0 && m_nModemPhase == 0 &&
-               !m_strHaltMessage.empty()) {
-        // Halted at its first step: say so again rather than seem dead.
-        MessageBox(m_strHaltMessage + "\n" + kHaltedLine);
+    } else if (m_bDialing == 1 || !m_strLineUp.empty()) {
+        SayDialBusy();
+    }
+    UpdateStatusCaption();
+}
+
+void CDialerDlg::SayDialBusy() {
+    if (m_bDialing != 1) {
+        // Dialing now would send the commands down the call as data.
+        MessageBox("The modem's line is up (" + m_strLineUp + "): Stop hangs up, then Dial dials again.");
+    } else if (!DialHalted()) {
+        MessageBox(kDialRunningLine);
+    } else {
+        // Halted: say so again rather than seem dead.
+        MessageBox(m_strHaltMessage.empty() ? kHaltedLine : m_strHaltMessage + "\n" + kHaltedLine);
     }
 }
 
 void CDialerDlg::OnTimer(UINT nIDEvent) {
-    if (nIDEvent == TIMER_MODEM_LINE) return PollModemLine();
-    if (nIDEvent == TIMER_HANGUP) return HangUpStep();
+    if (nIDEvent == TIMER_MODEM_LINE)
+        PollModemLine();
+    else if (nIDEvent == TIMER_HANGUP)
+        HangUpStep();
+    else
+        DialStep(nIDEvent);
+    CloseOnceHungUp();
+    UpdateStatusCaption();
+}
+
+void CDialerDlg::DialStep(UINT nIDEvent) {
     UpdateData(true);
     if (m_nOutputDevice != 1) LeaveModemExchange();
     if (m_nOutputDevice == 1) {
@@ -59,16 +86,23 @@ void CDialerDlg::OnTimer(UINT nIDEvent) {
 
     if (m_nDialPos >= static_cast<int>(std::strlen(m_szDial))) {
         m_bDialing = 0;
+        ShowDialProgress();
         return;
     }
 
     const char c = m_szDial[m_nDialPos];
     DialStepDecision step = DecideDialStep(c, m_nPlayWait, m_nCharWait, m_nMinusWait);
+    // The character in hand counts as dialled while it sounds or pauses.
+    SelectDialled(m_nDialPos + 1);
     if (step.clipId != 0) {
+        // Its keypad button looks pressed while the tone plays, as for a typed key.
+        const int button = KeypadButtonFor(c);
+        if (button != 0) Native()->ShowPressed(button, true);
         // The dial's first tone sounds at once; the others keep the time
         // planned since the tone before, though a timer message come late.
         PlayDtmfSound(step.clipId, PlannedSilenceBefore(m_szDial, static_cast<size_t>(m_nDialPos),
                                                         m_nPlayWait, m_nCharWait, m_nMinusWait));
+        if (button != 0 && Native()) Native()->ShowPressed(button, false);
         // Two equal tones too close together are heard as one digit.
         step.waitMs = GapAfterTone(c, m_szDial + m_nDialPos + 1, m_nPlayWait, m_nCharWait,
                                    m_nMinusWait);
@@ -81,11 +115,51 @@ void CDialerDlg::OnTimer(UINT nIDEvent) {
             return;
         }
         m_bTimerSet = 1;
+        // Said with the next step armed: the dial goes on under the message.
+        SaySoundFailure(0);
         if (step.ownWait) return;
     } else {
-        OnTimer(nIDEvent);  // no gap: the next character at once
+        DialStep(nIDEvent);  // no gap: the next character at once
+        SaySoundFailure(0);
     }
     CDialog::OnTimer(nIDEvent);
+}
+
+int CDialerDlg::DialledCount() const {
+    if (m_bDialing == 1 && m_nOutputDevice == 0) return m_nDialPos;
+    if (m_bAwaitingResult) return m_nSentChars;  // the modem is dialling what it was sent
+    return 0;
+}
+
+void CDialerDlg::SelectDialled(int count) {
+    // A status text or a result on view has nothing to show it on.
+    if (!Native() || m_strDial != m_szDial) return;
+    count = std::clamp(count, 0, static_cast<int>(m_strDial.size()));
+    Native()->SelectText(IDC_DIAL_FIELD, 0, count);
+}
+
+void CDialerDlg::SaySoundFailure(int pressedButton) {
+    port::SoundOutput* sound = AfxGetApp()->Sound();
+    const std::optional<std::string> why = sound ? sound->TakeFailure() : std::nullopt;
+    if (!why) return;
+    if (pressedButton != 0 && Native()) Native()->ShowPressed(pressedButton, false);
+    MessageBox("No sound: " + *why + ".\n" + kSoundFailureHint, nullptr, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CDialerDlg::UpdateStatusCaption() {
+    if (!Native() || !Template()) return;
+    std::string caption(Template()->caption);
+    if (m_nCloseAfterHangUp != 0)
+        caption += " - hanging up before closing";
+    else if (m_nHangUpStage != 0)
+        caption += " - hanging up";
+    else if (!m_strLineUp.empty())
+        caption += " - line up: " + m_strLineUp + " (Stop hangs up)";
+    else if (DialHalted())
+        caption += " - dial halted: press Stop";
+    if (caption == m_strCaption) return;
+    m_strCaption = caption;
+    Native()->SetCaption(caption);
 }
 
 void CDialerDlg::OnStop() {
@@ -94,11 +168,13 @@ void CDialerDlg::OnStop() {
         m_nDialPos = 0;
         m_bDialing = 0;
         m_bTimerSet = 0;
+        ShowDialProgress();
     }
     if (m_nOutputDevice == 1)
         ModemStop();
     else
         LeaveModemExchange();
+    UpdateStatusCaption();
 }
 
 void CDialerDlg::LeaveModemExchange() {
@@ -122,6 +198,8 @@ int CDialerDlg::DoModal() {
     m_bModemTimerSet = false;
     m_nResultLeftMs = 0;
     m_strShownResult.clear();
+    m_nCloseAfterHangUp = 0;
+    m_strCaption.clear();
     return result;
 }
 
@@ -143,6 +221,7 @@ port::SerialLine* CDialerDlg::ModemLine() {
             text += "\n" + (why.device.empty() ? why.reason : why.device + ": " + why.reason) + ".";
     }
     if (m_bDialing == 1 && m_nModemPhase == 0) m_strHaltMessage = text;
+    UpdateStatusCaption();
     MessageBox(text);
     return nullptr;
 }
@@ -194,6 +273,8 @@ void CDialerDlg::ModemStep() {
         m_bVoiceCall = ModemDialIsVoiceCall(std::string(m_szModemDial) + m_szDial);
         m_nAnswerLeftMs = kModemAnswerMs;
         if (ModemAnswersLine(m_szModemDial)) ++m_nAnswersDue;
+        m_nSentChars = static_cast<int>(std::strlen(m_szDial));
+        ShowDialProgress();
         UpdateModemTimer();
     }
 }
@@ -212,15 +293,20 @@ void CDialerDlg::ModemStop() {
     m_nModemPhase = 0;
     m_strHaltMessage.clear();
     m_bAwaitingResult = false;
+    ShowDialProgress();
+    // A hang-up under way needs its silence: a line now would go down the call.
+    if (m_nHangUpStage != 0) return;
     port::SerialLine* port = ModemLine();
     if (!port) return;
-    port->Write(ComposeModemEmptyLine());
-    if (!m_bConnected) {
+    const bool written = port->Write(ComposeModemEmptyLine());
+    if (!m_bConnected || !written) {
         EndModemExchange();
         return;
     }
-    // Connected, the modem takes everything as data for the other end: only
-    // the escape between two guard times of silence brings back its commands.
+    StartHangUp();
+}
+
+void CDialerDlg::StartHangUp() {
     m_nHangUpStage = 1;
     if (SetTimer(TIMER_HANGUP, kModemGuardMs, nullptr) == 0) EndModemExchange();
 }
@@ -228,14 +314,46 @@ void CDialerDlg::ModemStop() {
 void CDialerDlg::HangUpStep() {
     KillTimer(TIMER_HANGUP);
     if (!m_modemLine || m_nHangUpStage == 0) return;
+    // A device that does not take the bytes ends it: the hang-up, and a close
+    // waiting for it, take no longer than one write's time-out more.
     if (m_nHangUpStage == 1) {
-        m_modemLine->Write(kModemEscape);
         m_nHangUpStage = 2;
-        if (SetTimer(TIMER_HANGUP, kModemGuardMs, nullptr) != 0) return;
+        if (m_modemLine->Write(kModemEscape) && SetTimer(TIMER_HANGUP, kModemGuardMs, nullptr) != 0)
+            return;
     } else {
         m_modemLine->Write(ComposeModemHangUpLine());
     }
     EndModemExchange();
+}
+
+bool CDialerDlg::HangUpBeforeClose(int result) {
+    if (m_bConnected && m_nHangUpStage == 0 && m_modemLine) {
+        if (m_modemLine->Write(ComposeModemEmptyLine()))
+            StartHangUp();
+        else
+            EndModemExchange();
+    } else if (!m_strLineUp.empty() && m_nHangUpStage == 0 && m_modemLine) {
+        // A voice call in the handset's hands: the empty line, then closing the
+        // port drops DTR, as Stop does.
+        m_modemLine->Write(ComposeModemEmptyLine());
+        EndModemExchange();
+    }
+    if (m_nHangUpStage == 0) return false;
+    m_nCloseAfterHangUp = result;
+    UpdateStatusCaption();
+    return true;
+}
+
+void CDialerDlg::CloseOnceHungUp() {
+    if (m_nCloseAfterHangUp == 0 || m_nHangUpStage != 0) return;
+    const int result = m_nCloseAfterHangUp;
+    m_nCloseAfterHangUp = 0;
+    UpdateData(true);
+    SaveDialState(true);
+    if (result == IDOK)
+        CDialog::OnOK();
+    else
+        CDialog::OnCancel();
 }
 
 void CDialerDlg::PollModemLine() {
@@ -252,7 +370,10 @@ void CDialerDlg::PollModemLine() {
             EndModemExchange();  // unplugged or hung up; the next step opens it again
         } else if (m_modemLine && m_bAwaitingResult) {
             m_nAnswerLeftMs -= static_cast<int>(kModemPollMs);
-            if (m_nAnswerLeftMs <= 0) EndModemExchange();
+            if (m_nAnswerLeftMs <= 0) {
+                EndModemExchange();
+                ShowModemResult(kNoAnswer);
+            }
         }
     }
     if (m_nResultLeftMs > 0) {
@@ -263,6 +384,7 @@ void CDialerDlg::PollModemLine() {
             if (m_strDial == m_strShownResult) {
                 m_strDial = m_bDialing == 1 && m_nModemPhase == 1 ? kModemStatus : m_szDial;
                 UpdateData(false);
+                ShowDialProgress();
             }
             m_strShownResult.clear();
         }
@@ -294,11 +416,15 @@ bool CDialerDlg::HandleModemReply(const std::string& line, std::string& latest) 
     m_bAwaitingResult = false;
     if (result->connect) {
         m_bConnected = true;  // the line is held until Stop hangs up
+        m_strLineUp = result->text;
         return true;
     }
     // The handset has the call now; closing the port would drop DTR under
     // it, so the line is held until Stop.
-    if (m_bVoiceCall && result->text == "OK") return true;
+    if (m_bVoiceCall && result->text == "OK") {
+        m_strLineUp = "voice call";
+        return true;
+    }
     EndModemExchange();
     return false;
 }
@@ -320,6 +446,8 @@ void CDialerDlg::EndModemExchange() {
     m_nAnswersDue = 0;
     m_bConnected = false;
     m_bVoiceCall = false;
+    m_strLineUp.clear();
+    m_nSentChars = 0;
     UpdateModemTimer();
 }
 

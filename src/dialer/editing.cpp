@@ -37,9 +37,12 @@ void CDialerDlg::AddDialChar(char c, UINT clipId) {
     m_szDial[m_nDialLen] = '\0';
     m_strDial = m_szDial;
     UpdateData(false);
+    ShowDialProgress();
     // Heard after the field shows the new character, and at once: a key
     // press keeps no time with the tone before it.
-    if (clipId != 0) PlayDtmfSound(clipId, std::nullopt);
+    if (clipId == 0) return;
+    PlayDtmfSound(clipId, std::nullopt);
+    SaySoundFailure(KeypadButtonFor(c));
 }
 
 void CDialerDlg::OnKey0() { AddDialChar('0', 2001); }
@@ -67,6 +70,7 @@ void CDialerDlg::OnKeyBs() {
     m_szDial[m_nDialLen] = '\0';
     m_strDial = m_szDial;
     UpdateData(false);
+    ShowDialProgress();
 }
 
 void CDialerDlg::OnKeyClear() {
@@ -78,9 +82,6 @@ void CDialerDlg::OnKeyClear() {
 
 // ---------------------------------------------------------------- keyboard and clipboard
 
-namespace {
-
-// The keypad button a typed character stands for; 0 for none.
 int KeypadButtonFor(char c) {
     if (c >= '1' && c <= '9') return IDC_KEY_1 + (c - '1');
     if (c >= 'a' && c <= 'd') c = static_cast<char>(c - 'a' + 'A');
@@ -97,8 +98,6 @@ int KeypadButtonFor(char c) {
         default: return 0;
     }
 }
-
-}  // namespace
 
 bool CDialerDlg::PreTranslateChar(char c) {
     const int id = KeypadButtonFor(c);
@@ -150,6 +149,7 @@ void CDialerDlg::PasteNumber() {
     m_szDial[m_nDialLen] = '\0';
     m_strDial = m_szDial;
     UpdateData(false);
+    ShowDialProgress();
     if (!number.note.empty()) MessageBox(number.note, nullptr, MB_OK | MB_ICONINFORMATION);
 }
 

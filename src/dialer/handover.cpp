@@ -32,9 +32,12 @@ void CDialerDlg::TakeNumber(DialRequest request) {
 
 void CDialerDlg::PutNumber(const DialRequest& request) {
     if (m_bDialing == 1) {
-        // Changing the string under the sequencer would send a mix of both numbers.
-        const std::string text = "A dial is in progress, so the number " + Quoted(request.number) +
-                                 " was not taken. Press Stop, then open the number again.";
+        // Changing the string under the sequencer would send a mix of both
+        // numbers. Said as the title bar says it while the dial is halted.
+        const std::string text =
+            std::string(DialHalted() ? "The dial is halted" : "A dial is in progress") +
+            ", so the number " + Quoted(request.number) +
+            " was not taken. Press Stop, then open the number again.";
         SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
         return;
     }

@@ -67,7 +67,9 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
     pDX->PrepareEditCtrl(id);
     if (pDX->m_bSaveAndValidate)
         value = NativeOf(pDX)->Text(id);
-    else
+    else if (NativeOf(pDX)->Text(id) != value)
+        // Set only when it changes: setting a field afresh loses its selection
+        // and scrolls it back to the start.
         NativeOf(pDX)->SetText(id, value);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,6 +68,11 @@ public:
     virtual int FocusId() const = 0;                // 0 when no control of this window has it
     virtual void SetFocus(int id) = 0;
     virtual void SelectAll(int id) = 0;
+    // Shows bytes [start, end) of an edit's text selected, even while another
+    // control has the focus, and draws it at once: the program may hold the
+    // thread (a tone playing) before the event loop would. start == end
+    // selects nothing.
+    virtual void SelectText(int id, int start, int end) = 0;
     // A hint shown when the pointer rests on the control; backends without one ignore it.
     virtual void SetToolTip(int id, std::string_view text) {
         (void)id;
@@ -90,6 +96,8 @@ public:
     virtual void AppendSystemMenuSeparator() = 0;
     virtual void AppendSystemMenuItem(UINT cmd, std::string_view text) = 0;
     virtual void SetIcon(int iconId, bool big) = 0;
+    // The title bar's text.
+    virtual void SetCaption(std::string_view text) = 0;
     virtual void DefaultSysCommand(UINT cmd, long param) = 0;  // Close issues IDCANCEL
     virtual bool IsIconic() const = 0;
     virtual Rect ClientRect() const = 0;
@@ -131,8 +139,10 @@ public:
     virtual int SystemMetric(int index) const = 0;
     // The user's documents folder, as the desktop names it.
     virtual std::string DocumentsFolder() const = 0;
-    // Asks the desktop to show a help page; false when it cannot.
-    virtual bool OpenHelp(const std::string& path) = 0;
+    // Asks the desktop to show a help page; false when it cannot. A desktop
+    // that learns only later that it could not (its opener gave up) calls
+    // failedLater then, from the event loop.
+    virtual bool OpenHelp(const std::string& path, std::function<void()> failedLater) = 0;
     // The desktop's clipboard as UTF-8 text; nullopt when it holds no text.
     virtual std::optional<std::string> ClipboardText() = 0;
     virtual void SetClipboardText(std::string_view text) = 0;
@@ -153,6 +163,10 @@ public:
     // a timer message is delivered late, is still heard after this much where
     // the output can do so. Outputs with no timeline of their own ignore it.
     virtual void PlanGap(int ms) { (void)ms; }
+    // Why the sound device failed, once: a failure is told by the first call
+    // after it and not again until a play has succeeded (the device is tried
+    // afresh by every play meanwhile). Nothing when there is nothing new.
+    virtual std::optional<std::string> TakeFailure() { return std::nullopt; }
 };
 
 // The program's sound clips where the platform carries them itself, in its

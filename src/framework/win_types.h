@@ -81,6 +81,7 @@ constexpr uint32_t BS_AUTORADIOBUTTON = 0x9u;
 constexpr uint32_t ES_RIGHT = 0x2u;
 constexpr uint32_t ES_MULTILINE = 0x4u;
 constexpr uint32_t ES_AUTOHSCROLL = 0x80u;
+constexpr uint32_t ES_NOHIDESEL = 0x100u;
 constexpr uint32_t ES_READONLY = 0x800u;
 
 constexpr uint32_t SS_LEFT = 0x0u;

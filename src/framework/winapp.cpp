@@ -99,10 +99,13 @@ bool CWinApp::NoteProfileWrite(bool written) {
 
 void CWinApp::WinHelp(unsigned long /*data*/, UINT /*cmd*/) {
     // Every topic lives in the one help page; the desktop's browser shows it.
-    if (!fsys::IsRegularFile(m_helpFile) || !m_windows->OpenHelp(m_helpFile)) {
-        std::string text = "ヘルプファイル\n  " + m_helpFile + "\nを開けません.";
-        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
-    }
+    // Named in full, so that the user can open it some other way.
+    auto sayCannotOpen = [file = m_helpFile] {
+        if (!AfxGetApp()) return;
+        AfxMessageBox("ヘルプファイル\n  " + file + "\nを開けません.", MB_OK | MB_ICONEXCLAMATION);
+    };
+    if (!fsys::IsRegularFile(m_helpFile) || !m_windows->OpenHelp(m_helpFile, sayCannotOpen))
+        sayCannotOpen();
 }
 
 int AfxMessageBox(std::string_view text, UINT type, UINT /*helpId*/) {

@@ -4,6 +4,7 @@
 #include "framework/dialog_template.h"
 #include "framework/win_types.h"
 #include "resources/resource_ids.h"
+#include "resources/version.h"
 
 namespace res {
 namespace {
@@ -45,7 +46,8 @@ constexpr std::array kDialer{
     ControlTemplate{1019, K::PushButton, "Dial", 259, 19, 22, 12, kButton},
     ControlTemplate{1020, K::PushButton, "Stop", 287, 19, 22, 12, kButton},
     ControlTemplate{1058, K::PushButton, "Copy", 321, 19, 22, 12, kButton},
-    ControlTemplate{1015, K::Edit, "", 13, 19, 240, 12, kReadOnlyField},
+    // Its selection shows how far a dial has got, whichever control has the focus.
+    ControlTemplate{1015, K::Edit, "", 13, 19, 240, 12, kReadOnlyField | ES_NOHIDESEL},
     ControlTemplate{-1, K::GroupBox, " Dial ", 7, 7, 343, 32, kFrame},
     ControlTemplate{1051, K::RadioButton, "", 26, 82, 8, 8, kRadio | WS_GROUP},
     ControlTemplate{1052, K::RadioButton, "", 26, 98, 8, 8, kRadio},
@@ -115,7 +117,7 @@ constexpr std::array kOption{
 
 constexpr std::array kAbout{
     ControlTemplate{-1, K::Icon, "128", 7, 7, 0, 0, V | SS_ICON},
-    ControlTemplate{-1, K::Static, "Vantrel for Win32 V1.00", 35, 7, 97, 8,
+    ControlTemplate{-1, K::Static, VANTREL_ABOUT_TEXT, 35, 7, 97, 8,
                     V | SS_LEFT | SS_NOPREFIX | WS_GROUP},
     ControlTemplate{IDOK, K::PushButton, "OK", 141, 45, 65, 12,
                     V | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON},

@@ -17,7 +17,11 @@ TEST_F(ModemDialTest, InitialisationAtOnceThenTheDialLineAfterTheWait) {
         EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem initializing...");
         EXPECT_EQ(Dlg().m_nModemPhase, 1);
     });
-    ui.Click(IDC_DIAL);  // ignored during the wait
+    // Not dialled again during the wait, but said.
+    ui.Click(IDC_DIAL).Then([&] {
+        EXPECT_EQ(ui.MessageBoxes().back().text, "A dial is in progress: Stop ends it.");
+    });
+    ui.Answer(IDOK);
     ui.WaitUntil(2999).Then([&] { EXPECT_EQ(Received(), ""); });
     ui.WaitUntil(3000).Then([&] {
         EXPECT_EQ(Received(), "ATDT0123\r\r\n");
@@ -29,7 +33,8 @@ TEST_F(ModemDialTest, InitialisationAtOnceThenTheDialLineAfterTheWait) {
     ui.Wait(10000).Then([&] { EXPECT_EQ(Received(), ""); });
     RunAndClose();
     EXPECT_TRUE(ui.Sounds().empty());
-    EXPECT_TRUE(ui.MessageBoxes().empty());
+    EXPECT_EQ(ui.MessageBoxes().size(), 1u);
+    EXPECT_TRUE(ui.Problems().empty());
 }
 
 TEST_F(ModemDialTest, LinesGoOutExactlyAsComposed) {
@@ -115,6 +120,25 @@ TEST_F(ModemDialTest, PortsThatCannotOpenShowTheBoxAtOnceAndAgainAtEachDialUntil
         EXPECT_TRUE(ui.Problems().empty()) << port;
     }
     EXPECT_EQ(Received(), "");
+}
+
+TEST_F(ModemDialTest, AHaltedDialIsShownAsSuchAndANumberThenIsRefusedInTheSameWords) {
+    Settings("1", "ModemPort=2\n");  // COM3: a missing device
+    ui.Click(IDC_DIAL).Answer(IDOK).Then([&] {
+        EXPECT_EQ(Win().Caption(), "Vantrel - dial halted: press Stop");
+        app.HandOver({"0120", false});
+    });
+    ui.Then([&] {
+        EXPECT_EQ(ui.MessageBoxes().back().text,
+                  "The dial is halted, so the number \"0120\" was not taken. Press Stop, then open "
+                  "the number again.");
+    });
+    ui.Answer(IDOK).Click(IDC_STOP).Answer(IDOK).Then([&] {
+        EXPECT_EQ(Win().Caption(), "Vantrel");
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+    });
+    RunAndClose();
+    EXPECT_TRUE(ui.Problems().empty());
 }
 
 TEST_F(ModemDialTest, SecondStepRetriesOnEveryTickWhileThePortIsGone) {

@@ -189,9 +189,14 @@ TEST_F(ModemDialTest, EachResultCodeShowsInTheFieldForAFewSecondsAndTheDialStrin
         });
         ui.WaitUntil(4000).Then([&] { EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem: " + shown); });
         ui.WaitUntil(5000).Then([&] { EXPECT_EQ(Text(IDC_DIAL_FIELD), "0,12"); });
-        RunAndClose();
+        // A connected call is hung up before the window closes.
+        const bool connected = shown.rfind("CONNECT", 0) == 0;
+        ui.SysCommand(SC_CLOSE);
+        if (connected) ui.Wait(3000);
+        Run();
         EXPECT_FALSE(PortHeld());
-        EXPECT_EQ(Received(), "ATZ\r\r\nATDT0,12\r\r\n");
+        EXPECT_EQ(Received(), connected ? "ATZ\r\r\nATDT0,12\r\r\n\r\r\n+++ATH\r\r\n"
+                                        : "ATZ\r\r\nATDT0,12\r\r\n");
         EXPECT_TRUE(ui.MessageBoxes().empty());
         EXPECT_TRUE(ui.Problems().empty());
     }
@@ -226,8 +231,13 @@ TEST_F(ModemDialTest, SilentAndFloodingModemsLeaveTheWindowWorking) {
     });
     ui.WaitUntil(1000 + 60100).Then([&] {
         EXPECT_FALSE(PortHeld());
-        EXPECT_TRUE(Win().timers.empty());
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "Modem: no answer from the modem");
         EXPECT_EQ(Received(), "ATZ\r\r\nATDT55\r\r\n");
+    });
+    // Once the result has been on view, nothing is left running.
+    ui.WaitUntil(1000 + 63100).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "55");
+        EXPECT_TRUE(Win().timers.empty());
     });
     RunAndClose();
     EXPECT_TRUE(ui.MessageBoxes().empty());
@@ -279,6 +289,50 @@ TEST_F(ModemDialTest, StopAfterConnectEscapesBetweenGuardTimesAndHangsUp) {
     });
     ui.Wait(5000).Then([&] { EXPECT_EQ(Received(), ""); });
     RunAndClose();
+    EXPECT_TRUE(ui.Problems().empty());
+}
+
+TEST_F(ModemDialTest, TheLineUpIsShownUntilExitHangsItUpAndThenCloses) {
+    Settings("123", "ModemInitWait=1000\n");
+    answer = [](const std::string& line) -> std::optional<Reply> {
+        if (line.rfind("ATDT", 0) == 0) return Reply{"CONNECT 9600\r\n", 500};
+        return std::nullopt;
+    };
+    StartModem();
+    const std::string lineUp = "Vantrel - line up: CONNECT 9600 (Stop hangs up)";
+    ui.Click(IDC_DIAL).WaitUntil(1000).Then([&] {
+        EXPECT_EQ(Win().Caption(), "Vantrel");
+        EXPECT_EQ(Win().Control(IDC_DIAL_FIELD).selEnd, 3);  // the modem has the whole number
+    });
+    ui.WaitUntil(1600).Then([&] { EXPECT_EQ(Win().Caption(), lineUp); });
+    // Long after the result has left the field, and Dial says why it does not dial.
+    ui.WaitUntil(30000).Click(IDC_DIAL).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "123");
+        EXPECT_EQ(Win().Caption(), lineUp);
+        EXPECT_EQ(ui.MessageBoxes().back().text,
+                  "The modem's line is up (CONNECT 9600): Stop hangs up, then Dial dials again.");
+    });
+    ui.Answer(IDOK).Then([&] { EXPECT_EQ(Received(), "ATZ\r\r\nATDT123\r\r\n"); });
+    // Exit hangs up as Stop does, and the window goes once the modem has ATH.
+    ui.Click(IDOK).Then([&] {
+        EXPECT_EQ(Received(), "\r\r\n");
+        EXPECT_EQ(Win().Caption(), "Vantrel - hanging up before closing");
+        EXPECT_FALSE(Win().ended);
+    });
+    ui.Click(IDOK).Click(IDC_DIAL);  // neither starts anything more
+    ui.WaitUntil(30999).Then([&] { EXPECT_EQ(Received(), ""); });
+    ui.WaitUntil(31000).Then([&] { EXPECT_EQ(Received(), "+++"); });
+    ui.WaitUntil(31999).Then([&] {
+        EXPECT_EQ(Received(), "");
+        EXPECT_TRUE(PortHeld());
+    });
+    ui.Wait(5000);
+    EXPECT_EQ(Run(), IDOK);
+    EXPECT_EQ(ui.Now(), 32000);
+    EXPECT_EQ(Received(), "ATH\r\r\n");
+    EXPECT_FALSE(PortHeld());
+    EXPECT_NE(Profile().find("LastDial=123\n"), std::string::npos);
+    EXPECT_EQ(ui.MessageBoxes().size(), 1u);
     EXPECT_TRUE(ui.Problems().empty());
 }
 

@@ -118,6 +118,80 @@ TEST_F(SpeakerDialTest, EachToneIsToldTheSilencePlannedBeforeIt) {
     EXPECT_EQ(planned, "- - 160 110 40 ");
 }
 
+TEST_F(SpeakerDialTest, TheFieldSelectsWhatIsDialledAndTheSoundingKeyLooksPressed) {
+    Settings("1,2-3", 10, 150, 100);
+    // Tone 1 at 0, the comma at 110, a key's tone at 120, tone 2 at 260, the
+    // hyphen at 370, tone 3 at 470, the typed 9 at 580.
+    auto selected = [&](int end) {
+        const auto& field = Win().Control(IDC_DIAL_FIELD);
+        EXPECT_EQ(field.selStart, 0) << "at " << ui.Now();
+        EXPECT_EQ(field.selEnd, end) << "at " << ui.Now();
+    };
+    ui.Click(IDC_DIAL).Then([&] { selected(1); });
+    ui.WaitUntil(120).Then([&] { selected(2); });  // pausing at the comma
+    // A key pressed meanwhile is added, and the progress stays on view.
+    ui.Click(IDC_KEY_9).Then([&] {
+        EXPECT_EQ(ui.Now(), 220);
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "1,2-39");
+        selected(2);
+    });
+    ui.WaitUntil(365).Then([&] { selected(3); });
+    ui.WaitUntil(400).Then([&] { selected(4); });  // pausing at the hyphen
+    ui.WaitUntil(575).Then([&] { selected(5); });
+    ui.WaitUntil(685).Then([&] { selected(6); });
+    ui.WaitUntil(690).Then([&] {
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        selected(0);
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "1,2-39");
+        EXPECT_FALSE(Win().Control(IDC_KEY_9).pressed);
+        EXPECT_TRUE(Win().timers.empty());
+    });
+    RunAndClose();
+    EXPECT_EQ(Timeline(), "1@0 9@120 2@260 3@470 9@580 ");
+    std::vector<int> pressed;
+    for (const auto& s : ui.Sounds()) pressed.push_back(s.pressedButton);
+    // The clicked key holds no button down here: a click is over before its handler runs.
+    EXPECT_EQ(pressed, (std::vector<int>{IDC_KEY_1, 0, IDC_KEY_2, IDC_KEY_3, IDC_KEY_9}));
+}
+
+TEST_F(SpeakerDialTest, ASoundDeviceThatFailsIsReportedOnceUntilItPlaysAgain) {
+    const std::string why = "the sound device \"default\" cannot be opened: No such file or directory";
+    Settings("", 10);
+    ui.Then([&] { ui.FailSound(why); });
+    // Ten keys: the first says so, with the device's own words.
+    ui.Click(IDC_KEY_1).Then([&] {
+        ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+        const auto& box = ui.MessageBoxes().back();
+        EXPECT_EQ(box.text, "No sound: " + why +
+                                ".\nKeys and dials go on without sound. Help (Troubleshooting) says what "
+                                "to check.");
+        EXPECT_EQ(box.style, MB_OK | MB_ICONEXCLAMATION);
+    });
+    ui.Answer(IDOK);
+    for (int key = 1; key < 10; ++key) ui.Click(IDC_KEY_1 + key);
+    ui.Then([&] {
+        EXPECT_EQ(ui.MessageBoxes().size(), 1u);
+        EXPECT_STREQ(Dlg().m_szDial, "1234567890");
+        ui.FailSound(std::nullopt);
+    });
+    // A play that gets through ends it; the next failure is said again, and
+    // a dial goes on on its timer under the message.
+    ui.Keys("5").Then([&] { ui.FailSound(why); });
+    ui.Click(IDC_DIAL).Then([&] {
+        ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+        EXPECT_FALSE(Win().Control(IDC_KEY_1).pressed);  // let go before the message
+    });
+    ui.Wait(200).Then([&] {
+        EXPECT_EQ(ui.MessageBoxes().size(), 2u);
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(ui.Now(), 100 + 200);
+    });
+    ui.Answer(IDOK);
+    RunAndClose();
+    EXPECT_EQ(Heard(), "5");
+    EXPECT_TRUE(ui.Problems().empty()) << ui.Problems().front();
+}
+
 TEST_F(SpeakerDialTest, TrailingCommaKeepsTheDialGoing) {
     Settings("1,", 10, 150);
     ui.Click(IDC_DIAL);
@@ -126,15 +200,22 @@ TEST_F(SpeakerDialTest, TrailingCommaKeepsTheDialGoing) {
     EXPECT_EQ(Timeline(), "1@0 ");
 }
 
-TEST_F(SpeakerDialTest, DialDuringADialAndStopWhenIdleDoNothing) {
+TEST_F(SpeakerDialTest, DialDuringADialSaysSoAndStopWhenIdleDoesNothing) {
     Settings("12", 10);
     ui.Click(IDC_STOP).Then([&] {
         EXPECT_EQ(Dlg().m_bDialing, 0);
         EXPECT_EQ(Dlg().m_nDialPos, 0);
     });
-    ui.Click(IDC_DIAL).Click(IDC_DIAL).Wait(500);
+    // The dial goes on under the message.
+    ui.Click(IDC_DIAL).Click(IDC_DIAL).Wait(500).Then([&] {
+        EXPECT_EQ(ui.MessageBoxes().back().text, "A dial is in progress: Stop ends it.");
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+    });
+    ui.Answer(IDOK);
     RunAndClose();
     EXPECT_EQ(Timeline(), "1@0 2@110 ");
+    EXPECT_EQ(ui.MessageBoxes().size(), 1u);
+    EXPECT_TRUE(ui.Problems().empty());
 }
 
 TEST_F(SpeakerDialTest, StopEndsTheDialAndItsTimer) {
@@ -144,6 +225,7 @@ TEST_F(SpeakerDialTest, StopEndsTheDialAndItsTimer) {
         EXPECT_EQ(Dlg().m_bTimerSet, 0);
         EXPECT_EQ(Dlg().m_nDialPos, 0);
         EXPECT_TRUE(Win().timers.empty());
+        EXPECT_EQ(Win().Control(IDC_DIAL_FIELD).selEnd, 0);
     });
     ui.Wait(1000);
     RunAndClose();
@@ -193,8 +275,15 @@ TEST_F(SpeakerDialTest, FailedTimerLeavesTheDialHaltedUntilStop) {
         EXPECT_EQ(Dlg().m_bTimerSet, 0);
         EXPECT_EQ(Dlg().m_nDialPos, 1);
     });
-    ui.Click(IDC_DIAL).Wait(500).Then([&] { EXPECT_EQ(ui.Sounds().size(), 1u); });
-    ui.Click(IDC_STOP).Then([&] { EXPECT_EQ(Dlg().m_bDialing, 0); });
+    ui.Click(IDC_DIAL).Then([&] {
+        EXPECT_EQ(ui.MessageBoxes().back().text, "The dial is halted: Stop ends it, then Dial tries again.");
+        EXPECT_EQ(Win().Caption(), "Vantrel - dial halted: press Stop");
+    });
+    ui.Answer(IDOK).Wait(500).Then([&] { EXPECT_EQ(ui.Sounds().size(), 1u); });
+    ui.Click(IDC_STOP).Then([&] {
+        EXPECT_EQ(Dlg().m_bDialing, 0);
+        EXPECT_EQ(Win().Caption(), "Vantrel");
+    });
     ui.Click(IDC_DIAL).Wait(500);
     RunAndClose();
     EXPECT_EQ(Timeline(), "1@0 1@600 2@710 ");

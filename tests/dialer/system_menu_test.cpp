@@ -1,4 +1,7 @@
 // The system menu, the about box, the minimised icon and help.
+#include "app/command_line.h"
+#include "framework/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "support/dialer_fixture.h"
 
 using namespace testing_support;
@@ -30,6 +33,18 @@ TEST_F(SystemMenuTest, MenuEndsWithTheAboutItemWhichOpensTheAboutBox) {
     ui.SysCommand(SC_CLOSE | 0x2);
     EXPECT_EQ(Run(), IDCANCEL);
     EXPECT_EQ(Dlg().m_bSysClose, 1);
+}
+
+TEST_F(SystemMenuTest, AboutNamesThePlatformAndTheVersionThatVersionPrints) {
+#ifdef _WIN32
+    const std::string platform = "Win32";
+#else
+    const std::string platform = "Linux";
+#endif
+    const res::DialogTemplate* about = res::FindDialogTemplate(res::IDD_ABOUTBOX);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->controls[1].text, "Vantrel for " + platform + " V1.00");
+    EXPECT_EQ(VersionLine(), "vantrel 1.00\n");
 }
 
 TEST_F(SystemMenuTest, MinimisedIconIsCentredWithOddDifferencesRoundedUp) {
@@ -74,6 +89,20 @@ TEST_F(SystemMenuTest, HelpOpensTheHelpPageOrSaysWhichFileIsMissing) {
     ui.Answer(IDOK).Click(IDOK);
     EXPECT_EQ(Run(), IDOK);
     EXPECT_EQ(ui.HelpRequests().size(), 1u);
+}
+
+TEST_F(SystemMenuTest, HelpTheDesktopFailsToShowLaterIsReportedWithItsPath) {
+    const std::string page = dir / "index.html";
+    WriteFileBytes(page, "<html></html>");
+    app.SetHelpFile(page);
+    ui.FailHelpLater(true);  // a browser opener that finds no browser
+    ui.Click(IDC_HELP_BUTTON).Then([&] {
+        ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+        EXPECT_EQ(ui.MessageBoxes().back().text, "ヘルプファイル\n  " + page + "\nを開けません.");
+    });
+    ui.Answer(IDOK).Click(IDOK);
+    EXPECT_EQ(Run(), IDOK);
+    EXPECT_TRUE(ui.Problems().empty());
 }
 
 }  // namespace

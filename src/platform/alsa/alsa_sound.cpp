@@ -47,6 +47,16 @@ void SilenceAlsaErrors() {
     std::call_once(once, [] { snd_lib_error_set_handler(IgnoreAlsaError); });
 }
 
+// Why the device could not be set up for a tone, in ALSA's words where it has them.
+std::string WhyNoPcm(const std::string& device) {
+    const std::string name = "the sound device \"" + device + "\"";
+    snd_pcm_t* pcm = nullptr;
+    const int err = snd_pcm_open(&pcm, device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    if (err < 0) return name + " cannot be opened: " + snd_strerror(err);
+    snd_pcm_close(pcm);
+    return name + " cannot be set up for the tones";
+}
+
 // The worker feeds the sound server on time even on a busy machine: a
 // real-time priority where the system grants one (the lowest, below any
 // server's own), else a better nice value, else as it is.
@@ -77,6 +87,15 @@ struct AlsaSoundOutput::Worker {
     bool exited = false;
     int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     std::thread thread;
+    // A failure is told once: failed stays set until a play succeeds.
+    bool failed = false;
+    std::optional<std::string> untold;
+
+    void Failed(std::string why) {
+        if (failed) return;
+        failed = true;
+        untold = std::move(why);
+    }
 
     ~Worker() {
         if (wakeFd >= 0) close(wakeFd);
@@ -89,9 +108,16 @@ struct AlsaSoundOutput::Worker {
     static void Run(std::shared_ptr<Worker> self, std::string device) {
         RaiseWorkerPriority();
         {
-            ToneStream stream([device](const PcmFormat& format) {
-                return OpenAlsaPcm(device, format, kPeriodUs, kBufferUs);
+            std::string why;  // of the last failure
+            ToneStream stream([device, &why](const PcmFormat& format) {
+                auto pcm = OpenAlsaPcm(device, format, kPeriodUs, kBufferUs);
+                if (!pcm) why = WhyNoPcm(device);
+                return pcm;
             });
+            auto failure = [&why, &device] {
+                return why.empty() ? "the sound device \"" + device + "\" stopped playing"
+                                   : std::exchange(why, std::string());
+            };
             bool holding = false;  // the caller waits on the tone in hand
             for (;;) {
                 std::unique_lock lock(self->mu);
@@ -114,9 +140,18 @@ struct AlsaSoundOutput::Worker {
                 if (holding && (!ok || stream.ToneDone())) {
                     if (ok) stream.ReleaseTone(Clock::now());
                     lock.lock();
+                    if (ok)
+                        self->failed = false;
+                    else
+                        self->Failed(failure());
                     holding = false;
                     self->busy = false;
                     self->cv.notify_all();
+                    lock.unlock();
+                } else if (!ok) {
+                    // Failed between plays: the next one opens the device again.
+                    lock.lock();
+                    self->Failed(failure());
                     lock.unlock();
                 }
 
@@ -167,9 +202,12 @@ void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
         worker_ = std::make_shared<Worker>();
         if (worker_->wakeFd < 0) {
             worker_.reset();
+            if (!setupFailed_) untoldSetupFailure_ = "the sound output could not be set up";
+            setupFailed_ = true;
             return;
         }
         worker_->thread = std::thread(Worker::Run, worker_, device_);
+        setupFailed_ = false;
     }
     std::unique_lock lock(worker_->mu);
     if (worker_->busy) return;  // an earlier play is stuck
@@ -185,10 +223,18 @@ void AlsaSoundOutput::PlayWave(const uint8_t* data, size_t size) {
     worker_->busy = true;
     worker_->Wake();
     const bool heard = worker_->cv.wait_for(lock, length + kCallerGuard, [&] { return !worker_->busy; });
+    if (!heard) worker_->Failed("the sound device \"" + device_ + "\" does not answer");
     // The next sound is placed after this one's end as long as the caller
     // takes from here, counted by the caller's own clock.
     lastReturn_.reset();
     if (heard) lastReturn_ = Clock::now();
+}
+
+std::optional<std::string> AlsaSoundOutput::TakeFailure() {
+    if (untoldSetupFailure_) return std::exchange(untoldSetupFailure_, std::nullopt);
+    if (!worker_) return std::nullopt;
+    std::lock_guard lock(worker_->mu);
+    return std::exchange(worker_->untold, std::nullopt);
 }
 
 }  // namespace platform

@@ -37,6 +37,9 @@ public:
     void PlayWave(const uint8_t* data, size_t size) override;
     void StartAfresh() override { afresh_ = true; }
     void PlanGap(int ms) override { plannedGap_ = std::chrono::milliseconds(ms); }
+    // The device's name and ALSA's reason ("the sound device "default"
+    // cannot be opened: No such file or directory"), once per failure.
+    std::optional<std::string> TakeFailure() override;
 
 private:
     struct Worker;
@@ -46,6 +49,8 @@ private:
     std::optional<std::chrono::steady_clock::time_point> lastReturn_;
     bool afresh_ = false;  // the next play keeps no time with the last
     std::optional<std::chrono::milliseconds> plannedGap_;  // for the next play
+    bool setupFailed_ = false;  // no worker could be made
+    std::optional<std::string> untoldSetupFailure_;
 };
 
 }  // namespace platform

@@ -48,8 +48,9 @@ int HeadlessSystem::SystemMetric(int index) const {
     return 0;
 }
 
-bool HeadlessSystem::OpenHelp(const std::string& path) {
+bool HeadlessSystem::OpenHelp(const std::string& path, std::function<void()> failedLater) {
     helpRequests_.push_back(path);
+    if (helpFailsLater_ && failedLater) later_.push_back(std::move(failedLater));
     return true;
 }
 
@@ -58,6 +59,12 @@ void HeadlessSystem::PlayWave(const uint8_t* data, size_t size) {
     const std::optional<int> plannedGap = std::exchange(plannedGap_, std::nullopt);
     auto duration = WaveDurationMs(data, size);
     if (!duration) return;  // nothing can be played
+    if (soundFailure_) {
+        if (!soundFailed_) untoldFailure_ = *soundFailure_;
+        soundFailed_ = true;
+        return;
+    }
+    soundFailed_ = false;
     int pressed = 0;
     if (HeadlessWindow* top = Top())
         for (const auto& [id, c] : top->controls_)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/ports.h"
@@ -101,6 +102,11 @@ public:
 
     // ---- fault injection
     void FailNextSetTimers(int count) { failSetTimers_ = count; }
+    // While set, sound plays nothing and takes no time, and the output says
+    // why once, as a device that cannot be opened does.
+    void FailSound(std::optional<std::string> why) { soundFailure_ = std::move(why); }
+    // The desktop takes help requests, then finds it cannot show them.
+    void FailHelpLater(bool fail) { helpFailsLater_ = fail; }
     void SetIconMetric(int cx, int cy) { iconCx_ = cx, iconCy_ = cy; }
     void SetDocumentsFolder(std::string folder) { documents_ = std::move(folder); }
 
@@ -115,7 +121,7 @@ public:
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
     std::string DocumentsFolder() const override { return documents_; }
-    bool OpenHelp(const std::string& path) override;
+    bool OpenHelp(const std::string& path, std::function<void()> failedLater) override;
     std::optional<std::string> ClipboardText() override { return clipboard_; }
     void SetClipboardText(std::string_view text) override { clipboard_ = std::string(text); }
 
@@ -123,6 +129,7 @@ public:
     void PlayWave(const uint8_t* data, size_t size) override;
     void StartAfresh() override { afresh_ = true; }
     void PlanGap(int ms) override { plannedGap_ = ms; }
+    std::optional<std::string> TakeFailure() override { return std::exchange(untoldFailure_, std::nullopt); }
 
 private:
     friend class HeadlessWindow;
@@ -155,6 +162,11 @@ private:
     bool afresh_ = false;
     std::optional<int> plannedGap_;
     std::vector<std::string> helpRequests_;
+    bool helpFailsLater_ = false;
+    std::deque<std::function<void()>> later_;  // run by the loop before posted clicks
+    std::optional<std::string> soundFailure_;
+    bool soundFailed_ = false;  // told, and not again until a play succeeds
+    std::optional<std::string> untoldFailure_;
     std::vector<std::string> problems_;
     std::optional<std::string> clipboard_;
     int failSetTimers_ = 0;

@@ -81,6 +81,12 @@ std::optional<std::string> HeadlessSystem::FileDialog(port::Window*,
 
 bool HeadlessSystem::Step(Frame& frame) {
     WatchClock();
+    if (!later_.empty()) {
+        const std::function<void()> task = std::move(later_.front());
+        later_.pop_front();
+        task();
+        return true;
+    }
     if (DeliverPosted()) return true;
     if (now_ < waitUntil_) {
         if (!FireNextTimer(waitUntil_)) now_ = waitUntil_;

@@ -20,7 +20,8 @@ HeadlessWindow::HeadlessWindow(HeadlessSystem& system, const res::DialogTemplate
       owner_(owner),
       events_(events),
       clientWidth_(tmpl.cx * kHorizontalBase / 4),
-      clientHeight_(tmpl.cy * kVerticalBase / 8) {
+      clientHeight_(tmpl.cy * kVerticalBase / 8),
+      caption_(tmpl.caption) {
     for (const auto& c : tmpl.controls) {
         if (c.id <= 0 && c.id != IDOK && c.id != IDCANCEL) continue;
         ControlState s{c.kind, c.style, std::string(c.text)};
@@ -48,7 +49,11 @@ const ControlState& HeadlessWindow::Control(int id) const {
 std::string HeadlessWindow::Text(int id) const { return Control(id).text; }
 
 void HeadlessWindow::SetText(int id, std::string_view text) {
-    if (ControlState* c = Find(id)) c->text = std::string(text);
+    // As an edit set afresh, it shows nothing selected.
+    if (ControlState* c = Find(id)) {
+        c->text = std::string(text);
+        c->selStart = c->selEnd = 0;
+    }
 }
 
 bool HeadlessWindow::Checked(int id) const { return Control(id).checked; }
@@ -67,6 +72,14 @@ void HeadlessWindow::SetFocus(int id) {
 }
 
 void HeadlessWindow::SelectAll(int id) { selectAllId_ = id; }
+
+void HeadlessWindow::SelectText(int id, int start, int end) {
+    ControlState* c = Find(id);
+    if (!c || c->kind != res::ControlKind::Edit) return;
+    const int size = static_cast<int>(c->text.size());
+    c->selStart = std::clamp(start, 0, size);
+    c->selEnd = std::clamp(end, c->selStart, size);
+}
 
 void HeadlessWindow::SetToolTip(int id, std::string_view text) {
     if (ControlState* c = Find(id)) c->toolTip = std::string(text);

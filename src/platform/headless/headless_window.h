@@ -23,6 +23,7 @@ struct ControlState {
     int sliderMin = 0, sliderMax = 100, sliderPage = 10, sliderPos = 0;
     bool enabled = true;
     bool pressed = false;  // a push button shown held down
+    int selStart = 0, selEnd = 0;  // an edit's text shown selected, in bytes
     std::string toolTip{};
     bool Visible() const { return (style & WS_VISIBLE) != 0; }
     bool IsPushButton() const { return kind == res::ControlKind::PushButton; }
@@ -47,6 +48,7 @@ public:
     int FocusId() const override { return focus_; }
     void SetFocus(int id) override;
     void SelectAll(int id) override;
+    void SelectText(int id, int start, int end) override;
     void SetToolTip(int id, std::string_view text) override;
     void SliderSetRangeMax(int id, int max, bool redraw) override;
     void SliderSetPageSize(int id, int size) override;
@@ -58,6 +60,7 @@ public:
     void AppendSystemMenuSeparator() override;
     void AppendSystemMenuItem(UINT cmd, std::string_view text) override;
     void SetIcon(int iconId, bool big) override;
+    void SetCaption(std::string_view text) override { caption_ = std::string(text); }
     void DefaultSysCommand(UINT cmd, long param) override;
     bool IsIconic() const override { return iconic_; }
     port::Rect ClientRect() const override { return {0, 0, clientWidth_, clientHeight_}; }
@@ -72,6 +75,7 @@ public:
     const ControlState& Control(int id) const;
     bool HasControl(int id) const { return controls_.count(id) != 0; }
     int SelectedAllOf() const { return selectAllId_; }
+    const std::string& Caption() const { return caption_; }
     struct MenuItem {
         bool separator;
         UINT cmd;
@@ -112,6 +116,7 @@ private:
     bool iconic_ = false;
     int clientWidth_, clientHeight_;
     int iconBackgroundErases_ = 0;
+    std::string caption_;
 };
 
 }  // namespace headless

@@ -3,6 +3,8 @@
 // system menu and its modal runs are in the qt_*.cpp files named for them.
 #include "platform/qt/qt_window.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -243,6 +245,32 @@ void QtWindow::SelectAll(int id) {
     if (auto* edit = e ? qobject_cast<QLineEdit*>(e->widget) : nullptr) edit->selectAll();
 }
 
+void QtWindow::SelectText(int id, int start, int end) {
+    ControlEntry* e = Entry(id);
+    auto* edit = e ? qobject_cast<QLineEdit*>(e->widget) : nullptr;
+    if (!edit) return;
+    // Byte offsets of the program's text, as characters of the widget's.
+    const std::string bytes = Text(id);
+    auto chars = [&bytes](int n) {
+        const size_t cut = std::min(static_cast<size_t>(std::max(n, 0)), bytes.size());
+        return static_cast<int>(FromBytes(std::string_view(bytes).substr(0, cut)).size());
+    };
+    const int from = chars(start), to = chars(end);
+    QuietScope quiet(quiet_);
+    if (to > from) {
+        // The cursor goes to the selection's end, so that a long number
+        // scrolls to show where the dial has got to.
+        edit->setSelection(from, to - from);
+    } else {
+        edit->deselect();
+        edit->setCursorPosition(0);
+    }
+    // Drawn now: the program may hold the thread (a tone playing) before the
+    // event loop would get round to it. A line edit shows its selection
+    // without the focus too.
+    if (edit->isVisible()) edit->repaint();
+}
+
 void QtWindow::SetToolTip(int id, std::string_view text) {
     if (QWidget* w = Control(id)) w->setToolTip(QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
@@ -291,6 +319,10 @@ void QtWindow::SliderWheel(int id, int delta) {
 
 void QtWindow::SetIcon(int iconId, bool) {
     if (dialog_) dialog_->setWindowIcon(system_.Icon(iconId));
+}
+
+void QtWindow::SetCaption(std::string_view text) {
+    if (dialog_) dialog_->setWindowTitle(FromUtf8(text));
 }
 
 bool QtWindow::IsIconic() const { return dialog_ && dialog_->isMinimized(); }

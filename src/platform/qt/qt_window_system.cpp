@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
@@ -28,6 +30,8 @@ constexpr UINT kMbIconHand = 0x10;
 constexpr UINT kMbIconQuestion = 0x20;
 constexpr UINT kMbIconAsterisk = 0x40;
 constexpr UINT kOfnOverwritePrompt = 0x2;
+// An opener that has not failed by then has found something to show the page with.
+constexpr qint64 kHelpOpenerAnswersMs = 10000;
 
 QtWindow* AsQt(port::Window* window) { return dynamic_cast<QtWindow*>(window); }
 
@@ -116,7 +120,11 @@ std::string ToQtFileFilter(std::string_view filter) {
 }
 
 QtWindowSystem::QtWindowSystem() = default;
-QtWindowSystem::~QtWindowSystem() = default;
+QtWindowSystem::~QtWindowSystem() {
+    // An opener still running is ended with the program, without a word.
+    if (openers_)
+        for (QProcess* opener : openers_->findChildren<QProcess*>()) opener->disconnect();
+}
 
 void QtWindowSystem::SetIconPath(int iconId, std::string path) {
     iconPaths_[iconId] = std::move(path);
@@ -262,8 +270,36 @@ std::string QtWindowSystem::DocumentsFolder() const {
     return docs.toStdString();
 }
 
-bool QtWindowSystem::OpenHelp(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+bool QtWindowSystem::OpenHelp(const std::string& path, std::function<void()> failedLater) {
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path));
+    // The desktop's opener is run here rather than through QDesktopServices,
+    // which says only that it started it: xdg-open that finds no browser
+    // fails a moment later, and the user would see nothing.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) return QDesktopServices::openUrl(url);
+    // Owned by the window system, so that none outlives it.
+    if (!openers_) openers_ = std::make_unique<QObject>();
+    auto* process = new QProcess(openers_.get());
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QElapsedTimer started;
+    started.start();
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, started, failedLater](int code, QProcess::ExitStatus status) {
+                         // An opener that runs the browser in its own place ends
+                         // when the browser does; only a prompt failure is one.
+                         if ((status != QProcess::NormalExit || code != 0) &&
+                             started.elapsed() < kHelpOpenerAnswersMs && failedLater)
+                             failedLater();
+                         process->deleteLater();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, failedLater](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart) return;
+                         if (failedLater) failedLater();
+                         process->deleteLater();
+                     });
+    process->start(opener, {url.toString(QUrl::FullyEncoded)});
+    return true;
 }
 
 std::optional<std::string> QtWindowSystem::ClipboardText() {

@@ -2,6 +2,7 @@
 // The window system on Qt 6 Widgets: real windows built from the dialog
 // template tables. A QApplication must exist before the first call.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include <QIcon>
+#include <QObject>
 
 #include "framework/ports.h"
 
@@ -38,7 +40,7 @@ public:
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
     std::string DocumentsFolder() const override;
-    bool OpenHelp(const std::string& path) override;
+    bool OpenHelp(const std::string& path, std::function<void()> failedLater) override;
     std::optional<std::string> ClipboardText() override;
     void SetClipboardText(std::string_view text) override;
 
@@ -48,6 +50,7 @@ private:
     std::map<int, std::string> iconPaths_;
     mutable std::map<int, QIcon> icons_;
     std::vector<QtWindow*> running_;  // modal runs, innermost last
+    std::unique_ptr<QObject> openers_;  // parent of the help openers still running
 };
 
 // "Name|pattern|Name|pattern||" as Qt's "Name (pattern);;Name (pattern)".

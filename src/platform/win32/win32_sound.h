@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "framework/ports.h"
 
@@ -21,9 +24,14 @@ public:
     // Without one, the multimedia system's.
     explicit Win32SoundOutput(SystemPlay play = nullptr);
     void PlayWave(const uint8_t* data, size_t size) override;
+    // Which device refused the tone ("no sound output device is installed"
+    // when there is none), once per failure.
+    std::optional<std::string> TakeFailure() override { return std::exchange(untold_, std::nullopt); }
 
 private:
     SystemPlay play_;
+    bool failed_ = false;  // told, and not again until a play gets through
+    std::optional<std::string> untold_;
 };
 
 // The tone clips as resources of type "SOUND" in the program's own image.

@@ -219,6 +219,24 @@ void Win32Window::SelectAll(int id) {
     if (const HWND item = Item(id)) SendMessageW(item, EM_SETSEL, 0, -1);
 }
 
+void Win32Window::SelectText(int id, int start, int end) {
+    const HWND item = Item(id);
+    if (!item) return;
+    // Byte offsets of the program's text, as the control's UTF-16 units.
+    const std::string bytes = Text(id);
+    auto units = [&bytes](int n) {
+        const size_t cut = std::min(static_cast<size_t>(std::max(n, 0)), bytes.size());
+        return static_cast<LPARAM>(fw::BytesToUtf16(std::string_view(bytes).substr(0, cut)).size());
+    };
+    const LPARAM from = units(start), to = std::max(units(end), from);
+    // The caret goes to the selection's end, and the field scrolls to show it;
+    // the template's ES_NOHIDESEL keeps the selection shown without the focus.
+    SendMessageW(item, EM_SETSEL, static_cast<WPARAM>(to == from ? 0 : from), to == from ? 0 : to);
+    SendMessageW(item, EM_SCROLLCARET, 0, 0);
+    // Drawn now: the program may hold the thread (a tone playing) first.
+    UpdateWindow(item);
+}
+
 void Win32Window::SliderSetRangeMax(int id, int max, bool redraw) {
     if (const HWND item = Item(id)) SendMessageW(item, TBM_SETRANGEMAX, redraw, max);
 }
@@ -265,6 +283,12 @@ void Win32Window::SetIcon(int iconId, bool big) {
     if (!icon) return;
     if (big) bigIcon_ = icon;
     SendMessageW(hwnd_, WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+void Win32Window::SetCaption(std::string_view text) {
+    if (!hwnd_) return;
+    const std::u16string u = fw::BytesToUtf16(text);
+    SetWindowTextW(hwnd_, std::wstring(u.begin(), u.end()).c_str());
 }
 
 bool Win32Window::IsIconic() const { return hwnd_ && ::IsIconic(hwnd_); }

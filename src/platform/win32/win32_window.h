@@ -37,6 +37,7 @@ public:
     int FocusId() const override;
     void SetFocus(int id) override;
     void SelectAll(int id) override;
+    void SelectText(int id, int start, int end) override;
 
     void SliderSetRangeMax(int id, int max, bool redraw) override;
     void SliderSetPageSize(int id, int size) override;
@@ -50,6 +51,7 @@ public:
     void AppendSystemMenuSeparator() override;
     void AppendSystemMenuItem(UINT cmd, std::string_view text) override;
     void SetIcon(int iconId, bool big) override;
+    void SetCaption(std::string_view text) override;
     void DefaultSysCommand(UINT cmd, long param) override;
     bool IsIconic() const override;
     port::Rect ClientRect() const override;

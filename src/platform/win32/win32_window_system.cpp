@@ -123,7 +123,8 @@ std::string Win32WindowSystem::DocumentsFolder() const {
     return folder;
 }
 
-bool Win32WindowSystem::OpenHelp(const std::string& path) {
+bool Win32WindowSystem::OpenHelp(const std::string& path, std::function<void()>) {
+    // The shell answers at once: there is nothing to learn later.
     const std::wstring file = Widen(path);
     const HINSTANCE r = ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     // Values up to 32 are the shell's error codes.

@@ -5,6 +5,7 @@
 // Tab, arrow keys in radio groups) and the system menu. This header stays free
 // of the Win32 headers, whose macros clash with the framework's names.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,7 +32,7 @@ public:
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
     std::string DocumentsFolder() const override;
-    bool OpenHelp(const std::string& path) override;
+    bool OpenHelp(const std::string& path, std::function<void()> failedLater) override;
     std::optional<std::string> ClipboardText() override;
     void SetClipboardText(std::string_view text) override;
 

@@ -340,6 +340,13 @@ TEST(AlsaSoundOutput, AMissingDeviceReturnsWithoutPlaying) {
     // Liveness only: the clips last 300 ms between them, a hang far longer.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_TRUE(ReadRecording().empty());
+    // Said once for the three, in ALSA's words.
+    const std::optional<std::string> why = out.TakeFailure();
+    ASSERT_TRUE(why);
+    EXPECT_EQ(why->rfind("the sound device \"vantrel_no_such_device\" cannot be opened: ", 0), 0u) << *why;
+    EXPECT_GT(why->size(), std::string("the sound device \"vantrel_no_such_device\" cannot be opened: ").size());
+    out.PlayWave(clip.data(), clip.size());
+    EXPECT_FALSE(out.TakeFailure());
 }
 
 TEST(AlsaSoundOutput, AHangingDeviceReleasesTheCallerAndSkipsPlaysUntilItRecovers) {
@@ -352,6 +359,8 @@ TEST(AlsaSoundOutput, AHangingDeviceReleasesTheCallerAndSkipsPlaysUntilItRecover
         platform::AlsaSoundOutput out("vantrel_stuck");
         out.PlayWave(one.data(), one.size());  // returns although the device never opened
         out.PlayWave(two.data(), two.size());  // skipped: the first is still stuck
+        EXPECT_EQ(out.TakeFailure(), "the sound device \"vantrel_stuck\" does not answer");
+        EXPECT_FALSE(out.TakeFailure());
 
         // Unblock the device and take everything it is given until it is closed.
         reader = std::thread([&] {

@@ -10,7 +10,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -22,7 +21,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
@@ -110,6 +108,38 @@ std::string ListFileBytes(const std::vector<std::string>& entries) {
         bytes += "\r\n" + (i < int(entries.size()) ? entries[size_t(i)] : std::string()) + "\r\n";
     return bytes;
 }
+
+// The desktop's opener, xdg-open, as a script first on PATH: it notes what it
+// was asked to open and ends with `code` (3: no program to show it with).
+class FakeOpener {
+public:
+    explicit FakeOpener(int code) : savedPath_(qgetenv("PATH")) {
+        record_ = QDir(dir_.path()).filePath("opened");
+        const QString script = QDir(dir_.path()).filePath("xdg-open");
+        WriteBytes(script, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record_.toStdString() +
+                               "'\nexit " + std::to_string(code) + "\n");
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", dir_.path().toUtf8() + ":" + savedPath_);
+    }
+    ~FakeOpener() { qputenv("PATH", savedPath_); }
+    // What it has been asked to open so far, waiting up to a few seconds for `count` of them.
+    QStringList Opened(int count = 1) const {
+        QStringList lines;
+        for (int i = 0; i < 500; ++i) {
+            QFile f(record_);
+            lines = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)
+                                                : QStringList();
+            if (lines.size() >= count) break;
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return lines;
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString record_;
+    QByteArray savedPath_;
+};
 
 class QtDialerTest : public ::testing::Test {
 protected:
@@ -482,13 +512,8 @@ TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
     WriteBytes(page, "<html><body><h1>Vantrel</h1></body></html>\n");
 
     // The desktop's URL opener, caught before it starts a browser.
-    QTextBrowser opener;
+    FakeOpener opener(0);
     std::vector<QUrl> opened;
-    QObject::connect(&opener, &QTextBrowser::sourceChanged, [&](const QUrl& url) { opened.push_back(url); });
-    QDesktopServices::setUrlHandler("file", &opener, "setSource");
-    struct Unset {
-        ~Unset() { QDesktopServices::unsetUrlHandler("file"); }
-    } unset;
 
     QString boxText, boxTitle;
     QWidget* boxOwner = nullptr;
@@ -497,6 +522,7 @@ TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
     const int result = Run([&](platform::QtWindow& w) {
         app.SetHelpFile(page.toStdString());
         ClickControl(w.Control(1025));
+        for (const QString& url : opener.Opened()) opened.push_back(QUrl(url));
         openedBeforeMissing = opened.size();
 
         app.SetHelpFile(QDir(helpDir).filePath("missing.html").toStdString());
@@ -513,6 +539,8 @@ TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
         static_cast<QAbstractButton*>(w.Control(IDOK))->click();
     });
     EXPECT_EQ(result, IDOK);
+    opened.clear();
+    for (const QString& url : opener.Opened()) opened.push_back(QUrl(url));
     ASSERT_EQ(openedBeforeMissing, 1u);
     EXPECT_EQ(opened[0].scheme(), "file");
     EXPECT_EQ(opened[0].toLocalFile(), page);
@@ -877,6 +905,78 @@ TEST_F(QtDialerTest, ThePrefixFieldSitsInTheFreeCornerAndAPlusNumberOpensTheOpti
     EXPECT_NE(ReadBytes(Path("vantrel.ini")).find("[Dial]\nLastDial=7010813-1234\nIntlPrefix=010\n"),
               std::string::npos)
         << ReadBytes(Path("vantrel.ini"));
+}
+
+TEST_F(QtDialerTest, HelpTheDesktopCannotShowIsReportedWithThePagesPath) {
+    const QString page = Path("index.html");
+    WriteBytes(page, "<html></html>\n");
+    FakeOpener opener(3);  // xdg-open finding no browser
+    QString boxText;
+    const int result = Run([&](platform::QtWindow& w) {
+        app.SetHelpFile(page.toStdString());
+        WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
+            auto* box = static_cast<QMessageBox*>(found);
+            boxText = box->text();
+            box->button(QMessageBox::Ok)->click();
+            QTimer::singleShot(0, [&w] { static_cast<QAbstractButton*>(w.Control(IDOK))->click(); });
+        });
+        ClickControl(w.Control(1025));
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(opener.Opened(), QStringList{QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded)});
+    EXPECT_TRUE(boxText.contains(page)) << boxText.toStdString();
+}
+
+TEST_F(QtDialerTest, ADialShowsItsProgressInTheFieldAndOnTheKeypad) {
+    WriteBytes(Path("vantrel.ini"), "[Flag and Numeric]\nPlayWait=30\nCharWait=60\n[Dial]\nLastDial=4,#\n");
+    struct Seen {
+        QString selected;
+        int down = 0;
+        int highlighted = 0;  // pixels of the field drawn in the selection's colour
+    };
+    std::vector<Seen> whilePlaying;
+    QString selectedAfter;
+    int highlightedAfter = -1;
+    auto highlighted = [](QLineEdit* edit) {
+        const QImage image = edit->grab().toImage();
+        const QColor colours[] = {edit->palette().color(QPalette::Active, QPalette::Highlight),
+                                  edit->palette().color(QPalette::Inactive, QPalette::Highlight)};
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                for (const QColor& c : colours) n += image.pixelColor(x, y) == c ? 1 : 0;
+        return n;
+    };
+    const int result = Run([&](platform::QtWindow& w) {
+        auto* field = qobject_cast<QLineEdit*>(w.Control(1015));
+        ASSERT_NE(field, nullptr);
+        sound.onPlay = [&, field] {
+            Seen seen{field->selectedText(), 0, highlighted(field)};
+            for (int id = 1000; id <= 1016; ++id)
+                if (auto* b = qobject_cast<QPushButton*>(w.Control(id)); b && b->isDown()) seen.down = id;
+            whilePlaying.push_back(seen);
+        };
+        // Dial is clicked, so the field never has the focus.
+        ClickControl(w.Control(1019));
+        WhenShown([&]() -> QWidget* { return Dlg().m_bDialing == 0 ? w.Dialog() : nullptr; },
+                  [&, field](QWidget*) {
+                      sound.onPlay = nullptr;
+                      selectedAfter = field->selectedText();
+                      highlightedAfter = highlighted(field);
+                      EXPECT_EQ(w.Text(1015), "4,#");
+                      static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+                  });
+    });
+    EXPECT_EQ(result, IDOK);
+    ASSERT_EQ(whilePlaying.size(), 2u);
+    EXPECT_EQ(whilePlaying[0].selected, "4");
+    EXPECT_EQ(whilePlaying[0].down, 1003);
+    EXPECT_GT(whilePlaying[0].highlighted, 20);
+    EXPECT_EQ(whilePlaying[1].selected, "4,#");
+    EXPECT_EQ(whilePlaying[1].down, 1011);
+    EXPECT_GT(whilePlaying[1].highlighted, whilePlaying[0].highlighted);
+    EXPECT_EQ(selectedAfter, "");
+    EXPECT_EQ(highlightedAfter, 0);
 }
 
 }  // namespace

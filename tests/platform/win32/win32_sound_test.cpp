@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "output/tones.h"
@@ -78,6 +80,25 @@ TEST(Win32Sound, APlayTheSystemRefusesIsTriedOnceMore) {
     systemPlays = 0;
     sound.PlayWave(clip.data(), clip.size() - 1);  // no whole image: never offered
     EXPECT_EQ(systemPlays, 0);
+}
+
+TEST(Win32Sound, AFailingDeviceIsToldOnceUntilAPlayGetsThrough) {
+    const auto clip = FindDtmfClip(2001);
+    Win32SoundOutput sound(CountingSystemPlay);
+    systemPlays = 0;
+    systemRefusals = 1000;
+    for (int i = 0; i < 10; ++i) sound.PlayWave(clip.data(), clip.size());
+    const std::optional<std::string> why = sound.TakeFailure();
+    ASSERT_TRUE(why);
+    EXPECT_TRUE(why->rfind("the sound device", 0) == 0 || *why == "no sound output device is installed")
+        << *why;
+    EXPECT_FALSE(sound.TakeFailure());
+    systemRefusals = 0;
+    sound.PlayWave(clip.data(), clip.size());
+    EXPECT_FALSE(sound.TakeFailure());
+    systemRefusals = 1000;
+    sound.PlayWave(clip.data(), clip.size());
+    EXPECT_EQ(sound.TakeFailure(), why);
 }
 
 }  // namespace

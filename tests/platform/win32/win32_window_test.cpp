@@ -173,6 +173,33 @@ TEST(Win32Window, ControlsCarryUtf8TextChecksSliderAndLimits) {
     EXPECT_TRUE(events.log.empty());
 }
 
+TEST(Win32Window, TheDialFieldShowsASelectionWithoutTheFocusAndTheCaptionChanges) {
+    Win32WindowSystem system;
+    Recorder events;
+    auto window = system.Create(Dialer(), nullptr, events);
+    ASSERT_TRUE(window);
+    const HWND dlg = HandleOf(*window);
+    const HWND field = GetDlgItem(dlg, 1015);
+    EXPECT_NE(GetWindowLongW(field, GWL_STYLE) & ES_NOHIDESEL, 0);
+
+    // Byte offsets of the program's text: "電" is three bytes and one unit.
+    window->SetText(1015, "\xE9\x9B\xBB" "12,3");
+    window->SetFocus(1019);
+    window->SelectText(1015, 0, 5);
+    DWORD from = 1, to = 0;
+    SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 3u);
+    window->SelectText(1015, 0, 0);
+    SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(to, from);
+
+    window->SetCaption("Vantrel - line up: CONNECT 9600 (Stop hangs up)");
+    wchar_t caption[64] = {};
+    GetWindowTextW(dlg, caption, 64);
+    EXPECT_STREQ(caption, L"Vantrel - line up: CONNECT 9600 (Stop hangs up)");
+}
+
 TEST(Win32Window, SystemMenuItemsIconsAndTheDragIcon) {
     Win32WindowSystem system;
     Recorder events;
