@@ -40,7 +40,7 @@ set(RC_FILE ${SRC}/platform/win32/vantrel.rc)
 if(WIN32_SOURCES AND EXISTS ${SRC}/app/main_win32.cpp AND EXISTS ${RC_FILE})
   add_library(vantrel_win32 STATIC ${WIN32_SOURCES})
   target_link_libraries(vantrel_win32 PUBLIC vantrel_core winmm comdlg32 comctl32 shell32 user32
-    gdi32)
+    gdi32 ole32)
 
   set_source_files_properties(${RC_FILE} PROPERTIES OBJECT_DEPENDS
     "${CLIP_FILES};${SRC}/platform/win32/vantrel.ico")

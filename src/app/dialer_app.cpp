@@ -4,7 +4,8 @@
 #include "app/startup_files.h"
 #include "dialer/dialer_dlg.h"
 
-CDialerApp::CDialerApp() = default;
+// Titles every message box that has no caption of its own.
+CDialerApp::CDialerApp() : CWinApp("Vantrel") {}
 
 bool CDialerApp::InitInstance() {
     Enable3dControls();

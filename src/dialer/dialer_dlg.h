@@ -7,10 +7,9 @@
 #include <string>
 
 #include "dialer/dial_request.h"
+#include "dialer/number_text.h"
 #include "framework/afxwin.h"
 #include "output/modem_lines.h"
-
-struct NormalizedNumber;
 
 // Control identifiers of the dialer window.
 enum : int {
@@ -132,6 +131,8 @@ public:
     void RefreshListView();
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnSelectRow();
+    void OnRowClicked(UINT nID);
+    bool OnMouseWheel(int nCtrlId, int zDelta);
     void OnDialCopy();
     void OnListCopy();
     void OnListDelete();
@@ -145,6 +146,9 @@ public:
 
     // Settings.
     void OnOption();
+    // Runs the options dialog, its focus first in control focusId (0: as it
+    // opens by itself); true when it ended with OK and its settings were taken.
+    bool RunOptions(int focusId);
     // The dial state written at closing; the list-file path only when asked.
     void SaveDialState(bool withListFile) const;
 
@@ -183,6 +187,9 @@ private:
     // A number from outside the keypad, as the dial string takes it, with the
     // profile's IntlPrefix for a leading "+".
     NormalizedNumber TakeAsDialString(const std::string& text) const;
+    // Shows a refusal for want of IntlPrefix with the offer to set it in the
+    // options; true when it has been set there, so the number can be taken now.
+    bool OfferIntlPrefix(const std::string& refusal);
     // One step of a speaker dial, or of the modem exchange when Modem is chosen.
     void DialStep(UINT nIDEvent);
     void ModemStep();
@@ -211,8 +218,13 @@ private:
     // Makes path the current list file, remembered in the profile when it can
     // be, and the list as it stands what that file holds.
     void SetListFile(const std::string& path);
+    // Whether the list differs from what the last load or save left.
+    bool ListChanged() const;
     // Whether closing now would lose changes to the list made since then.
     bool ListChangesWouldBeLost() const;
+    // Asks whether to save the changed list first: true to go on (No, or Yes
+    // and saved), false to leave everything as it is.
+    bool AskToSaveList(const char* question);
     // Asks before such a close; false when the window is to stay open.
     bool ConfirmListBeforeClose();
     // The modem's held line, opened now when there is none; on failure the

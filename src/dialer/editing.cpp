@@ -6,6 +6,7 @@
 
 #include "dialer/number_text.h"
 #include "output/dtmf_playback.h"
+#include "settings/option_dlg.h"
 #include "settings/profile_keys.h"
 
 void CDialerDlg::SayLengthLimit() {
@@ -15,6 +16,16 @@ void CDialerDlg::SayLengthLimit() {
 NormalizedNumber CDialerDlg::TakeAsDialString(const std::string& text) const {
     return NormalizeNumber(
         text, AfxGetApp()->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix));
+}
+
+bool CDialerDlg::OfferIntlPrefix(const std::string& refusal) {
+    // The prefix is set once and for all, so the refusal leads to where it is set.
+    const std::string question =
+        refusal + std::string(fw::Tr("\n\nSet the prefix in the options now? The number is then "
+                                     "taken with it."));
+    if (MessageBox(question, nullptr, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return false;
+    return RunOptions(IDC_OPT_INTL_PREFIX) &&
+           !AfxGetApp()->GetProfileString(profile_keys::kDialSection, profile_keys::kIntlPrefix).empty();
 }
 
 void CDialerDlg::AddDialChar(char c, UINT clipId) {
@@ -120,9 +131,13 @@ void CDialerDlg::PasteNumber() {
     CWinApp* app = AfxGetApp();
     const std::optional<std::string> text = app->Windows().ClipboardText();
     if (!text) return;  // nothing that could be a number
-    const NormalizedNumber number = TakeAsDialString(*text);
+    NormalizedNumber number = TakeAsDialString(*text);
+    if (number.needsIntlPrefix) {
+        if (!OfferIntlPrefix(number.message)) return;
+        number = TakeAsDialString(*text);
+    }
     if (!number.ok) {
-        MessageBox(number.message, "Paste Number", MB_OK | MB_ICONEXCLAMATION);
+        MessageBox(number.message, nullptr, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (m_nDialLen + number.dial.size() > size_t(kDialChars)) {
@@ -136,7 +151,7 @@ void CDialerDlg::PasteNumber() {
     m_strDial = m_szDial;
     UpdateData(false);
     ShowDialProgress();
-    if (!number.note.empty()) MessageBox(number.note, "Paste Number", MB_OK | MB_ICONINFORMATION);
+    if (!number.note.empty()) MessageBox(number.note, nullptr, MB_OK | MB_ICONINFORMATION);
 }
 
 void CDialerDlg::CopyDialString() {

@@ -48,7 +48,14 @@ void CDialerDlg::PutNumber(const DialRequest& request) {
         const std::string text =
             fw::TrFormat("The number %s was not taken.\n", Quoted(request.number).c_str()) +
             number.message;
-        SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
+        if (number.needsIntlPrefix) {
+            // Taken once the prefix is set; the window may have started a dial meanwhile.
+            SayNotTaken([this, text, request] {
+                if (OfferIntlPrefix(text)) PutNumber(request);
+            });
+        } else {
+            SayNotTaken([this, text] { MessageBox(text, nullptr, MB_OK | MB_ICONEXCLAMATION); });
+        }
         return;
     }
     if (number.dial.size() > static_cast<size_t>(kDialChars)) {
@@ -61,7 +68,7 @@ void CDialerDlg::PutNumber(const DialRequest& request) {
     // As a click would, once the window shows the number.
     if (request.dialNow) PostCommand(IDC_DIAL);
     // Shown while the dial goes on: an extension is dialed once the call is answered.
-    if (!number.note.empty()) MessageBox(number.note, "tel: Link", MB_OK | MB_ICONINFORMATION);
+    if (!number.note.empty()) MessageBox(number.note, nullptr, MB_OK | MB_ICONINFORMATION);
 }
 
 void CDialerDlg::SayNotTaken(std::function<void()> showBox) {

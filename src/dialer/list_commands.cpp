@@ -5,6 +5,7 @@
 #include "dial_list/list_file.h"
 #include "dialer/dialer_dlg.h"
 #include "dialer/fixed_text.h"
+#include "framework/file_system.h"
 #include "settings/profile_keys.h"
 
 namespace {
@@ -14,12 +15,22 @@ constexpr UINT kListDialogFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FIL
 
 bool IsRow(int s) { return s >= 0 && s < kVisibleRows; }
 
+// The controls that make up the five rows: radio button, entry and number.
+bool IsRowControl(int id) {
+    for (int first : {IDC_ROW_SELECT_0, IDC_ROW_0, IDC_ROW_NO_0})
+        if (id >= first && id < first + kVisibleRows) return true;
+    return false;
+}
+
 constexpr const char* kPathNotKept =
     "The list file's path holds a line break, which the settings file cannot keep. "
     "The list file is in use now, but Vantrel will not open it by itself at the next start.";
 constexpr const char* kUnsavedListQuestion =
     "The dial list has changed since it was last loaded or saved, and closing now would lose "
     "the changes.\n\nSave the list to a file before closing?";
+constexpr const char* kUnsavedListLoadQuestion =
+    "The dial list has changed since it was last loaded or saved, and loading another list file "
+    "would lose the changes.\n\nSave the list to a file before loading?";
 
 // The settings file keeps one line per value.
 bool ProfileCanHold(const std::string& path) {
@@ -71,7 +82,21 @@ void CDialerDlg::OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar) {
     CDialog::OnVScroll(nSBCode, nPos, pScrollBar);
 }
 
+bool CDialerDlg::OnMouseWheel(int nCtrlId, int zDelta) {
+    if (!IsRowControl(nCtrlId)) return false;
+    // The rows scroll by what the slider's own wheel moves it, and through its notifications.
+    m_ctlSlider.TurnWheel(zDelta);
+    return true;
+}
+
 void CDialerDlg::OnSelectRow() { UpdateData(true); }
+
+void CDialerDlg::OnRowClicked(UINT nID) {
+    // As a click on the row's radio button: it checks itself, clearing the others.
+    const int row = static_cast<int>(nID) - IDC_ROW_0;
+    CheckRadioButton(IDC_ROW_SELECT_0, IDC_ROW_SELECT_0 + kVisibleRows - 1, IDC_ROW_SELECT_0 + row);
+    OnSelectRow();
+}
 
 void CDialerDlg::OnDialCopy() {
     UpdateData(true);
@@ -130,7 +155,11 @@ void CDialerDlg::LoadListFile(std::string path, int bPrevious) {
 }
 
 void CDialerDlg::OnListLoad() {
+    // A load replaces the list, so changes not in a file yet would be gone.
+    if (ListChanged() && !AskToSaveList(kUnsavedListLoadQuestion)) return;
     CFileDialog dialog(true, kListDefExt, nullptr, kListDialogFlags, fw::Tr(kListFilter).data(), this);
+    // Where the current list file is: other lists are usually kept beside it.
+    if (!m_strFileName.empty()) dialog.SetInitialFolder(fsys::ParentDirectory(m_strFileName));
     if (dialog.DoModal() != IDOK) return;
     LoadListFile(dialog.GetPathName(), 0);
 }
@@ -138,7 +167,10 @@ void CDialerDlg::OnListLoad() {
 void CDialerDlg::OnListSave() { SaveListAs(); }
 
 bool CDialerDlg::SaveListAs() {
-    CFileDialog dialog(false, kListDefExt, nullptr, kListDialogFlags, fw::Tr(kListFilter).data(), this);
+    // The current list file is proposed; without one the dialog starts in the
+    // user's documents folder.
+    CFileDialog dialog(false, kListDefExt, m_strFileName.empty() ? nullptr : m_strFileName.c_str(),
+                       kListDialogFlags, fw::Tr(kListFilter).data(), this);
     if (dialog.DoModal() != IDOK) return false;
     const std::string path = dialog.GetPathName();
     UpdateData(true);
@@ -184,11 +216,14 @@ void CDialerDlg::SetListFile(const std::string& path) {
 
 void CDialerDlg::KeepListState() { std::memcpy(m_szListKept, m_szList, sizeof m_szList); }
 
+bool CDialerDlg::ListChanged() const {
+    for (int i = 0; i < kListSize; ++i)
+        if (std::strcmp(m_szList[i], m_szListKept[i]) != 0) return true;
+    return false;
+}
+
 bool CDialerDlg::ListChangesWouldBeLost() const {
-    bool changed = false;
-    for (int i = 0; i < kListSize && !changed; ++i)
-        changed = std::strcmp(m_szList[i], m_szListKept[i]) != 0;
-    if (!changed) return false;
+    if (!ListChanged()) return false;
     // With a list file the next start reads that file again.
     if (!m_strLoadPath.empty()) return true;
     // Without one it has the five rows on view as entries 1 to 5, and nothing else.
@@ -200,11 +235,14 @@ bool CDialerDlg::ListChangesWouldBeLost() const {
     return false;
 }
 
-bool CDialerDlg::ConfirmListBeforeClose() {
-    if (!ListChangesWouldBeLost()) return true;
-    const int answer = MessageBox(fw::Tr(kUnsavedListQuestion), nullptr, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+bool CDialerDlg::AskToSaveList(const char* question) {
+    const int answer = MessageBox(fw::Tr(question), nullptr, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
     if (answer == IDNO) return true;
-    if (answer == IDYES && SaveListAs()) return true;
+    return answer == IDYES && SaveListAs();
+}
+
+bool CDialerDlg::ConfirmListBeforeClose() {
+    if (!ListChangesWouldBeLost() || AskToSaveList(kUnsavedListQuestion)) return true;
     // The window goes on as before the close was asked for: Esc is ignored again.
     m_bSysClose = 0;
     return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "dialer/number_fold.h"
 #include "framework/translation.h"
 
 namespace {
@@ -133,6 +134,8 @@ std::string NoteDroppedParameters(std::string_view params) {
 }  // namespace
 
 NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPrefix) {
+    const std::string folded = FoldNumberText(text);
+    text = folded;
     size_t start = 0;
     while (start < text.size() && BlankLength(text, start) > 0) start += BlankLength(text, start);
     text.remove_prefix(start);
@@ -187,11 +190,13 @@ NormalizedNumber NormalizeNumber(std::string_view text, std::string_view intlPre
             continue;
         }
         if (c == '+' && !anyKept) {
-            if (intlPrefix.empty())
-                return Refuse(std::string(fw::Tr(
-                    "The number starts with \"+\", but no international call prefix is set. "
-                    "Set it as IntlPrefix in the [Dial] section of the profile vantrel.ini "
-                    "(for example IntlPrefix=00), then try again.")));
+            if (intlPrefix.empty()) {
+                NormalizedNumber refused = Refuse(std::string(fw::Tr(
+                    "The number starts with \"+\", but no international call prefix is set "
+                    "(IntlPrefix, for example 00 or 010).")));
+                refused.needsIntlPrefix = true;
+                return refused;
+            }
             for (char p : intlPrefix)
                 if (!IsDialChar(p))
                     return Refuse(fw::TrFormat(

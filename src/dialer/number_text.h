@@ -13,6 +13,7 @@ struct NormalizedNumber {
     // When ok: what of a tel: link was left out of the dial string, for the
     // user to know (an extension, say, is theirs to dial); "" when nothing was.
     std::string note;
+    bool needsIntlPrefix = false;  // refused at a leading "+" for want of IntlPrefix
 };
 
 // text: clipboard text or a tel: URI / command-line number; intlPrefix: the

@@ -33,8 +33,13 @@ HCURSOR CDialerDlg::OnQueryDragIcon() { return m_hIcon; }
 
 void CDialerDlg::OnHelpButton() { AfxGetApp()->WinHelp(1, HELP_CONTEXT); }
 
-void CDialerDlg::OnOption() {
+void CDialerDlg::OnOption() { RunOptions(0); }
+
+bool CDialerDlg::RunOptions(int focusId) {
+    CWinApp* app = AfxGetApp();
+    using namespace profile_keys;
     COptionDlg dlg;
+    dlg.m_nInitialFocus = focusId;
     dlg.m_nPlayWait = m_nPlayWait;
     dlg.m_nCharWait = m_nCharWait;
     dlg.m_nMinusWait = m_nMinusWait;
@@ -42,7 +47,10 @@ void CDialerDlg::OnOption() {
     dlg.m_nModemPort = m_nModemPort;
     dlg.m_strModemInit = m_szModemInit;
     dlg.m_strModemDial = m_szModemDial;
-    if (dlg.DoModal() != IDOK) return;
+    // Not a field of the window: it is read where a number needs it.
+    const std::string intlPrefix = app->GetProfileString(kDialSection, kIntlPrefix);
+    dlg.m_strIntlPrefix = intlPrefix;
+    if (dlg.DoModal() != IDOK) return false;
 
     m_nPlayWait = dlg.m_nPlayWait;
     m_nCharWait = dlg.m_nCharWait;
@@ -52,8 +60,6 @@ void CDialerDlg::OnOption() {
     CopyToBuffer(m_szModemInit, dlg.m_strModemInit);
     CopyToBuffer(m_szModemDial, dlg.m_strModemDial);
 
-    CWinApp* app = AfxGetApp();
-    using namespace profile_keys;
     app->WriteProfileInt(kFlagSection, kPlayWait, m_nPlayWait);
     app->WriteProfileInt(kFlagSection, kCharWait, m_nCharWait);
     app->WriteProfileInt(kFlagSection, kMinusWait, m_nMinusWait);
@@ -61,4 +67,8 @@ void CDialerDlg::OnOption() {
     app->WriteProfileInt(kModemSection, kModemInitWait, m_nModemInitWait);
     app->WriteProfileString(kModemSection, kModemInitChar, m_szModemInit);
     app->WriteProfileString(kModemSection, kModemDialChar, m_szModemDial);
+    // Written only when changed: a profile without the key stays without it.
+    if (dlg.m_strIntlPrefix != intlPrefix)
+        app->WriteProfileString(kDialSection, kIntlPrefix, dlg.m_strIntlPrefix);
+    return true;
 }

@@ -98,14 +98,24 @@ using AfxPmsgTimer = void (CDialog::*)(UINT);
 using AfxPmsgSysCommand = void (CDialog::*)(UINT, long);
 using AfxPmsgScroll = void (CDialog::*)(UINT, UINT, CScrollBar*);
 using AfxPmsgQueryIcon = HCURSOR (CDialog::*)();
+using AfxPmsgWheel = bool (CDialog::*)(int, int);
+// A command handler told which control of its range sent the notification;
+// the same signature as the timer's.
+using AfxPmsgId = AfxPmsgTimer;
 using AfxHandler = std::variant<std::monostate, AfxPmsg, AfxPmsgTimer, AfxPmsgSysCommand,
-                                AfxPmsgScroll, AfxPmsgQueryIcon>;
+                                AfxPmsgScroll, AfxPmsgQueryIcon, AfxPmsgWheel>;
+
+// The notification of a click into an edit field. The platform's edit
+// controls send none; the backends report the click and the framework passes
+// it on under this code, outside the range of the platform's own.
+constexpr UINT EN_CLICKED = 0x8001;
 
 struct MessageMapEntry {
     UINT message;  // WM_COMMAND, WM_TIMER, ...; 0 ends the table
     int firstId;   // control range for WM_COMMAND
     int lastId;
     AfxHandler pfn;
+    UINT code = BN_CLICKED;  // the notification a WM_COMMAND entry takes
 };
 
 struct MessageMap {
@@ -135,11 +145,18 @@ public:                                               \
 #define ON_BN_CLICKED(id, fn) {WM_COMMAND, id, id, static_cast<AfxPmsg>(&ThisClass::fn)},
 #define ON_COMMAND_RANGE(first, last, fn) \
     {WM_COMMAND, first, last, static_cast<AfxPmsg>(&ThisClass::fn)},
+// fn(UINT id) for notification `code` from any control in the range.
+#define ON_CONTROL_RANGE(code, first, last, fn) \
+    {WM_COMMAND, first, last, static_cast<AfxPmsgId>(&ThisClass::fn), code},
 #define ON_WM_TIMER() {WM_TIMER, 0, 0, static_cast<AfxPmsgTimer>(&ThisClass::OnTimer)},
 #define ON_WM_SYSCOMMAND() \
     {WM_SYSCOMMAND, 0, 0, static_cast<AfxPmsgSysCommand>(&ThisClass::OnSysCommand)},
 #define ON_WM_VSCROLL() {WM_VSCROLL, 0, 0, static_cast<AfxPmsgScroll>(&ThisClass::OnVScroll)},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, static_cast<AfxPmsg>(&ThisClass::OnPaint)},
+// fn(int ctrlId, int delta) -> bool: the wheel over control ctrlId (0: none),
+// which does not take it itself; true when taken.
+#define ON_WM_MOUSEWHEEL() \
+    {WM_MOUSEWHEEL, 0, 0, static_cast<AfxPmsgWheel>(&ThisClass::OnMouseWheel)},
 #define ON_WM_QUERYDRAGICON() \
     {WM_QUERYDRAGICON, 0, 0, static_cast<AfxPmsgQueryIcon>(&ThisClass::OnQueryDragIcon)},
 
@@ -154,6 +171,8 @@ public:
     void SetPageSize(int size);
     int GetPos() const;
     void SetPos(int pos);
+    // Moves the slider as the wheel turned over it would, notifications included.
+    void TurnWheel(int delta);
 
 private:
     friend void DDX_Control(CDataExchange*, int, CSliderCtrl&);
@@ -189,6 +208,8 @@ public:
 
     int GetFocusId() const;  // identifier of the control with the keyboard focus, 0 if none
     void GotoDlgCtrl(int id);
+    // Checks radio button `checkId` and clears the others from first to last.
+    void CheckRadioButton(int firstId, int lastId, int checkId);
     bool IsIconic() const;
     port::Rect GetClientRect() const;
     HCURSOR SendQueryDragIcon();
@@ -214,6 +235,7 @@ protected:
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
+    bool OnMouseWheel(int nCtrlId, int zDelta);
 
     // Keys the window may take before its focused control does; none by default.
     virtual bool PreTranslateChar(char c);
@@ -232,8 +254,10 @@ private:
     void OnPaintEvent() override;
     bool OnCharEvent(char c) override;
     bool OnEditKeyEvent(port::EditKey key) override;
+    void OnFieldClickEvent(int id) override;
+    bool OnMouseWheelEvent(int id, int delta) override;
 
-    const MessageMapEntry* FindEntry(UINT message, int id) const;
+    const MessageMapEntry* FindEntry(UINT message, int id, UINT code = BN_CLICKED) const;
     int FirstTabStop() const;
 
     int m_nIDTemplate;
@@ -291,11 +315,15 @@ constexpr UINT OFN_PATHMUSTEXIST = 0x800;
 constexpr UINT OFN_FILEMUSTEXIST = 0x1000;
 constexpr UINT OFN_OVERWRITEPROMPT = 0x2;
 
+// Starts in the folder of `fileName` when it is a path, showing its name;
+// otherwise in the initial folder when one is set, else in the user's
+// documents folder.
 class CFileDialog {
 public:
     CFileDialog(bool openFileDialog, const char* defExt = nullptr, const char* fileName = nullptr,
                 UINT flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* filter = nullptr,
                 CDialog* parent = nullptr);
+    void SetInitialFolder(std::string folder) { m_request.folder = std::move(folder); }
     int DoModal();
     std::string GetPathName() const { return m_path; }
 

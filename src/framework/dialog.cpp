@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "framework/afxwin.h"
+#include "framework/file_system.h"
 
 namespace {
 // Windows raises shorter intervals to this; timers of 0 ms would
@@ -112,6 +113,11 @@ void CDialog::GotoDlgCtrl(int id) {
     if (m_native) m_native->SetFocus(id);
 }
 
+void CDialog::CheckRadioButton(int firstId, int lastId, int checkId) {
+    if (!m_native) return;
+    for (int id = firstId; id <= lastId; ++id) m_native->SetChecked(id, id == checkId);
+}
+
 bool CDialog::IsIconic() const { return m_native && m_native->IsIconic(); }
 
 port::Rect CDialog::GetClientRect() const { return m_native ? m_native->ClientRect() : port::Rect{}; }
@@ -128,11 +134,14 @@ void CDialog::OnPaint() {}
 
 HCURSOR CDialog::OnQueryDragIcon() { return 0; }
 
-const MessageMapEntry* CDialog::FindEntry(UINT message, int id) const {
+bool CDialog::OnMouseWheel(int, int) { return false; }
+
+const MessageMapEntry* CDialog::FindEntry(UINT message, int id, UINT code) const {
     for (const MessageMap* map = GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
         for (const MessageMapEntry* e = map->entries; e->message != 0; ++e) {
             if (e->message != message) continue;
-            if (message != WM_COMMAND || (id >= e->firstId && id <= e->lastId)) return e;
+            if (message != WM_COMMAND) return e;
+            if (id >= e->firstId && id <= e->lastId && e->code == code) return e;
         }
     }
     return nullptr;
@@ -145,8 +154,20 @@ static Pmsg HandlerOf(const MessageMapEntry* e) {
     return pfn ? *pfn : nullptr;
 }
 
-void CDialog::OnCommandEvent(int id, UINT) {
-    if (AfxPmsg pfn = HandlerOf<AfxPmsg>(FindEntry(WM_COMMAND, id))) (this->*pfn)();
+void CDialog::OnCommandEvent(int id, UINT code) {
+    const MessageMapEntry* e = FindEntry(WM_COMMAND, id, code);
+    if (AfxPmsg pfn = HandlerOf<AfxPmsg>(e))
+        (this->*pfn)();
+    else if (AfxPmsgId pfnId = HandlerOf<AfxPmsgId>(e))
+        (this->*pfnId)(static_cast<UINT>(id));
+}
+
+void CDialog::OnFieldClickEvent(int id) { OnCommandEvent(id, EN_CLICKED); }
+
+bool CDialog::OnMouseWheelEvent(int id, int delta) {
+    if (AfxPmsgWheel pfn = HandlerOf<AfxPmsgWheel>(FindEntry(WM_MOUSEWHEEL, 0)))
+        return (this->*pfn)(id, delta);
+    return OnMouseWheel(id, delta);
 }
 
 void CDialog::OnTimerEvent(UINT id) {
@@ -209,20 +230,30 @@ void CSliderCtrl::SetPos(int pos) {
     if (m_owner && m_owner->Native()) m_owner->Native()->SliderSetPos(m_id, pos, true);
 }
 
+void CSliderCtrl::TurnWheel(int delta) {
+    if (m_owner && m_owner->Native()) m_owner->Native()->SliderWheel(m_id, delta);
+}
+
 // ---------------------------------------------------------------- file dialog
 
-CFileDialog::CFileDialog(bool openFileDialog, const char* defExt, const char* /*fileName*/,
+CFileDialog::CFileDialog(bool openFileDialog, const char* defExt, const char* fileName,
                          UINT flags, const char* filter, CDialog* parent)
     : m_parent(parent) {
     m_request.open = openFileDialog;
     m_request.defaultExt = defExt ? defExt : "";
     m_request.filter = filter ? filter : "";
     m_request.flags = flags;
+    if (fileName && *fileName) {
+        m_request.fileName = fsys::BaseName(fileName);
+        m_request.folder = fsys::ParentDirectory(fileName);
+    }
 }
 
 int CFileDialog::DoModal() {
     CWinApp* app = AfxGetApp();
     CDialog* owner = m_parent ? m_parent : app->m_pMainWnd;
+    // Not the working folder, which for a program started from a menu means nothing to the user.
+    if (m_request.folder.empty()) m_request.folder = app->Windows().DocumentsFolder();
     auto path = app->Windows().FileDialog(owner ? owner->Native() : nullptr, m_request);
     if (!path) return IDCANCEL;
     m_path = *path;

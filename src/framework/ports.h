@@ -41,6 +41,17 @@ public:
     // control have it as usual.
     virtual bool OnCharEvent(char) { return false; }
     virtual bool OnEditKeyEvent(EditKey) { return false; }
+    // A click into edit field `id`, after the field has taken the focus: the
+    // platform's edit controls report no clicks of their own.
+    virtual void OnFieldClickEvent(int) {}
+    // The mouse wheel turned by `delta` (120 a notch, positive away from the
+    // user) over control `id` (0: over none), which does not take the wheel
+    // itself. True when the window took it.
+    virtual bool OnMouseWheelEvent(int id, int delta) {
+        (void)id;
+        (void)delta;
+        return false;
+    }
 };
 
 // One dialog window created from a template.
@@ -73,6 +84,9 @@ public:
     virtual void SliderSetPageSize(int id, int size) = 0;
     virtual int SliderPos(int id) const = 0;
     virtual void SliderSetPos(int id, int pos, bool redraw) = 0;
+    // Turns the wheel by `delta` as if over the slider: it moves and notifies
+    // the window exactly as for a wheel turned over it.
+    virtual void SliderWheel(int id, int delta) = 0;
 
     // Periodic timer; arming an id again replaces its interval. False on failure.
     virtual bool SetTimer(UINT id, UINT ms) = 0;
@@ -104,6 +118,8 @@ struct FileDialogRequest {
     std::string defaultExt;              // as the program gives it, e.g. "*.vtl"
     std::string filter;                  // "Name|pattern|Name|pattern||"
     UINT flags = 0;
+    std::string folder;                  // where the dialog starts
+    std::string fileName;                // the name it shows to begin with, if any
 };
 
 class WindowSystem {
@@ -121,6 +137,8 @@ public:
     virtual std::optional<std::string> FileDialog(Window* owner,
                                                   const FileDialogRequest& request) = 0;
     virtual int SystemMetric(int index) const = 0;
+    // The user's documents folder, as the desktop names it.
+    virtual std::string DocumentsFolder() const = 0;
     // Asks the desktop to show a help page; false when it cannot. A desktop
     // that learns only later that it could not (its opener gave up) calls
     // failedLater then, from the event loop.

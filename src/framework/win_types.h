@@ -36,6 +36,8 @@ constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_VSCROLL = 0x0115;
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr int WHEEL_DELTA = 120;  // one notch of the wheel
 
 // Notification code of a button click.
 constexpr UINT BN_CLICKED = 0;

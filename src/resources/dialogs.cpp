@@ -108,6 +108,9 @@ constexpr std::array kOption{
     ControlTemplate{1078, K::Edit, "", 199, 100, 40, 12, kOptionEdit},
     ControlTemplate{-1, K::Static, "ms", 243, 101, 10, 8, kLabel},
     ControlTemplate{-1, K::GroupBox, "モデムの設定", 127, 7, 157, 112, kFrame},
+    // In the free corner beside the buttons, so that everything else keeps its place.
+    ControlTemplate{-1, K::Static, "国際識別番号 (+)", 13, 131, 62, 8, kLabel},
+    ControlTemplate{1079, K::Edit, "", 78, 129, 40, 12, kOptionEdit},
     ControlTemplate{IDOK, K::PushButton, "OK", 127, 128, 75, 14, V | WS_TABSTOP | BS_DEFPUSHBUTTON},
     ControlTemplate{IDCANCEL, K::PushButton, "ｷｬﾝｾﾙ", 209, 128, 75, 14, kButton},
 };

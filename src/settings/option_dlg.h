@@ -12,6 +12,7 @@ enum : int {
     IDC_OPT_MODEM_INIT = 1076,
     IDC_OPT_MODEM_DIAL = 1077,
     IDC_OPT_MODEM_INIT_WAIT = 1078,
+    IDC_OPT_INTL_PREFIX = 1079,
 };
 
 class COptionDlg : public CDialog {
@@ -25,9 +26,12 @@ public:
     std::string m_strModemDial;
     std::string m_strModemInit;
     int m_nModemInitWait = 0;
+    std::string m_strIntlPrefix;  // what a leading "+" of a number becomes
+    int m_nInitialFocus = 0;      // the control the focus starts in; 0: the first tab stop
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
-    // Shows each port button's device as its tooltip.
+    // Shows each port button's device as its tooltip, and puts the focus
+    // where it was asked for.
     bool OnInitDialog() override;
 };

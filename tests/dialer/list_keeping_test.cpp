@@ -100,4 +100,63 @@ TEST_F(ListTest, ClosingAsksFirstWhenListChangesWouldBeLost) {
     EXPECT_TRUE(ui.Problems().empty()) << ui.Problems().front();
 }
 
+TEST_F(ListTest, LoadOverChangesAsksAsClosingDoesAndCancelKeepsThem) {
+    const std::string path = dir / "kept.vtl", other = dir / "other.vtl";
+    WriteFileBytes(path, ListFileOf({"1", "2"}));
+    SetProfile("[Dial]\nLoadFile=" + path + "\n");
+    auto entry0Is = [&](const char* text) {
+        ui.Then([&, text] { EXPECT_STREQ(Dlg().m_szList[0], text); });
+    };
+    ui.Click(IDC_KEY_5).Click(IDC_DIAL_COPY).Click(IDC_LIST_LOAD).Then([&] {
+        ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+        const auto& box = ui.MessageBoxes().back();
+        EXPECT_EQ(box.style, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+        EXPECT_NE(box.text.find("loading another list file would lose the changes"), std::string::npos);
+        EXPECT_EQ(box.caption, "Vantrel");
+    });
+    ui.Answer(IDCANCEL);  // nothing opens, nothing changes
+    entry0Is("5");
+    ui.Click(IDC_LIST_LOAD).Answer(IDYES).CancelFile();  // a save not made loads nothing
+    entry0Is("5");
+    ui.Then([&] { EXPECT_EQ(ui.FileDialogs().size(), 1u); });
+    // Yes: the save dialog proposes the list file, then the load dialog opens beside it.
+    ui.Click(IDC_LIST_LOAD).Answer(IDYES).Then([&] {
+        const auto& save = ui.FileDialogs().back().request;
+        EXPECT_FALSE(save.open);
+        EXPECT_EQ(save.folder, std::string(dir.path()));
+        EXPECT_EQ(save.fileName, "kept.vtl");
+    });
+    ui.PickFile(other).Then([&] {
+        const auto& load = ui.FileDialogs().back().request;
+        EXPECT_TRUE(load.open);
+        EXPECT_EQ(load.folder, std::string(dir.path()));
+        EXPECT_EQ(load.fileName, "");
+    });
+    ui.PickFile(path);
+    entry0Is("1");
+    // Unchanged since that load: no question. No loads and drops the change.
+    ui.Click(IDC_LIST_LOAD).CancelFile();
+    ui.Click(IDC_DIAL_COPY).Click(IDC_LIST_LOAD).Answer(IDNO).PickFile(path);
+    entry0Is("1");
+    ui.Click(IDOK);
+    EXPECT_EQ(Run(), IDOK);
+    EXPECT_EQ(ReadFileBytes(other).substr(0, 7), "\r\n\r\n5\r\n");
+    EXPECT_EQ(ui.MessageBoxes().size(), 4u);
+    EXPECT_TRUE(ui.Problems().empty()) << ui.Problems().front();
+}
+
+TEST_F(ListTest, SaveProposesTheCurrentListFileElseTheDocumentsFolder) {
+    const std::string documents = dir / "Documents", path = dir / "numbers.vtl";
+    ui.SetDocumentsFolder(documents);
+    ui.Click(IDC_LIST_SAVE).PickFile(path).Click(IDC_LIST_SAVE).CancelFile();
+    ui.Click(IDC_LIST_LOAD).CancelFile();
+    Close();
+    ASSERT_EQ(ui.FileDialogs().size(), 3u);
+    const auto& first = ui.FileDialogs()[0].request;
+    EXPECT_EQ(first.folder + "|" + first.fileName, documents + "|");
+    const auto& second = ui.FileDialogs()[1].request;
+    EXPECT_EQ(second.folder + "|" + second.fileName, std::string(dir.path()) + "|numbers.vtl");
+    EXPECT_EQ(ui.FileDialogs()[2].request.folder, std::string(dir.path()));
+}
+
 }  // namespace

@@ -38,6 +38,44 @@ TEST_F(ListTest, SelectionStaysOnItsRowWhileTheListMoves) {
     EXPECT_TRUE(ui.Sounds().empty());
 }
 
+TEST_F(ListTest, TheWheelOverTheRowsMovesThemAsOverTheSliderAndAClickIntoAnEntrySelectsItsRow) {
+    ui.Then([&] { FillList(); });
+    std::vector<std::string> views;
+    auto view = [&] {
+        ui.Then([&] {
+            const int p = Win().SliderPos(IDC_LIST_SLIDER);
+            views.push_back(std::to_string(p) + ":" + Text(IDC_ROW_NO_0) + "-" + Text(IDC_ROW_NO_0 + 4) +
+                            ":" + Text(IDC_ROW_0) + "-" + Text(IDC_ROW_0 + 4));
+        });
+    };
+    ui.Wheel(IDC_ROW_0 + 2, -WHEEL_DELTA);  // towards the user: down the list
+    view();
+    ui.Wheel(IDC_LIST_SLIDER, -WHEEL_DELTA);
+    view();
+    ui.Wheel(IDC_ROW_SELECT_0 + 1, WHEEL_DELTA).Wheel(IDC_ROW_NO_0 + 4, WHEEL_DELTA);
+    view();
+    ui.Wheel(IDC_DIAL_FIELD, -WHEEL_DELTA).Wheel(IDC_KEY_5, -WHEEL_DELTA).Wheel(IDC_FILE_NAME, -WHEEL_DELTA);
+    view();  // not the list: nothing moves
+    for (int i = 0; i < 40; ++i) ui.Wheel(IDC_ROW_0 + 4, -WHEEL_DELTA);
+    view();
+
+    // A click into an entry checks its row's radio button, and the commands take that entry.
+    ui.Click(IDC_ROW_SELECT_0).Click(IDC_ROW_0 + 3).Then([&] {
+        for (int r = 0; r < kVisibleRows; ++r) EXPECT_EQ(Checked(IDC_ROW_SELECT_0 + r), r == 3) << r;
+        EXPECT_EQ(Dlg().m_nTransSelect, 3);
+        EXPECT_EQ(Win().FocusId(), IDC_ROW_0 + 3);
+    });
+    ui.Click(IDC_ROW_NO_0 + 1).Click(IDC_LIST_COPY).Then([&] {  // a row's number is not its entry
+        EXPECT_EQ(Dlg().m_nTransSelect, 3);
+        EXPECT_STREQ(Dlg().m_szDial, "1098");
+    });
+    Close();
+    EXPECT_EQ(views, (std::vector<std::string>{"3:4-8:1003-1007", "6:7-11:1006-1010",
+                                               "0:1-5:1000-1004", "0:1-5:1000-1004",
+                                               "95:96-100:1095-1099"}));
+    EXPECT_TRUE(ui.Problems().empty()) << ui.Problems().front();
+}
+
 TEST_F(ListTest, DeleteAsksAboutTheEntryShownAndEmptiesOnlyIt) {
     ui.Then([&] { FillList(); });
     ui.Scroll(SB_THUMBPOSITION, 10).Click(IDC_ROW_SELECT_0 + 1).Click(IDC_LIST_DELETE);
@@ -106,7 +144,8 @@ TEST_F(ListTest, SaveThenLoadRestoresAllEntriesAndRemembersTheFile) {
         EXPECT_EQ(request.flags, 0x1804u);
         for (auto& e : Dlg().m_szList) e[0] = '\0';
     });
-    ui.Click(IDC_LIST_LOAD).PickFile(path).Then([&] {
+    // Loading over the emptied list asks first; No loads all the same.
+    ui.Click(IDC_LIST_LOAD).Answer(IDNO).PickFile(path).Then([&] {
         EXPECT_TRUE(ui.FileDialogs().back().request.open);
         EXPECT_STREQ(Dlg().m_szList[0], "1000");
         EXPECT_STREQ(Dlg().m_szList[99], "1099");
@@ -162,7 +201,7 @@ TEST_F(ListTest, LoadingSmallAndOddFiles) {
     ui.Answer(IDOK);
     ui.Click(IDC_LIST_LOAD).PickFile(empty).Then([&] {
         EXPECT_EQ(ui.MessageBoxes().back().text, "ﾃﾞｰﾀﾌｧｲﾙが空です.");
-        EXPECT_EQ(ui.MessageBoxes().back().caption, "vantrel");
+        EXPECT_EQ(ui.MessageBoxes().back().caption, "Vantrel");
     });
     ui.Answer(IDOK).Then([&] { EXPECT_EQ(Text(IDC_FILE_NAME), three); });
     ui.Click(IDC_LIST_LOAD).PickFile(dir / "gone.vtl").Then([&] {

@@ -96,7 +96,7 @@ TEST_F(ModemDialTest, PortsThatCannotOpenShowTheBoxAtOnceAndAgainAtEachDialUntil
                 EXPECT_EQ(second.rfind((port == 1 ? devices["COM2"] : MissingDevice()) + ": ", 0),
                           0u)
                     << second;
-            EXPECT_EQ(ui.MessageBoxes().back().caption, "vantrel");
+            EXPECT_EQ(ui.MessageBoxes().back().caption, "Vantrel");
         });
         ui.Answer(IDOK).Then([&] {
             // Halted: the dial stays in progress until Stop; the window keeps working.

@@ -49,8 +49,19 @@ TEST(NormalizeNumber, RealWorldNumbers) {
         {"555 0100 x12", "", nullptr, "\"x\""},
         {"5;ext=1", "", nullptr, "\";\""},
         {"1+1", "00", nullptr, "\"+\""},
-        {"\xEF\xBC\x91\xEF\xBC\x92", "", nullptr, "\"\xEF\xBC\x91\""},  // full-width digits
         {"12\x07", "", nullptr, "0x07"},
+        // full-width forms from Japanese text, and the dashes typesetting puts between groups
+        {"\xEF\xBC\x91\xEF\xBC\x92", "", "12"},
+        {"０３－１２３４－５６７８", "", "03-1234-5678"},
+        {"（０３）　１２３４‐５６７８", "", "031234-5678"},
+        {"＋８１　３―１２３４", "010", "010813-1234"},
+        {"ｔｅｌ：＋８１３１２３４", "010", "0108131234"},
+        {"＊３１＃ａｂｃｄ，", "", "*31#ABCD,"},
+        {"1‐2‑3‒4–5—6―7−8ー9－0ｰ1﹣2", "", "1-2-3-4-5-6-7-8-9-0-1-2"},
+        {"03\xE2\x80\x83" "12\xE2\x81\x9F" "34", "", "031234"},  // em space, medium math space
+        {"０３ｘ", "", nullptr, "\"x\""},
+        {"\xEF\xBC", "", nullptr, "0xEF"},  // a cut full-width character stays refused
+        {"\xE0\x80\xB0", "", nullptr, "cannot be dialed"},  // an overlong "0" is not a digit
         {"mailto:a@b", "", nullptr, "\"m\""},
         {"", "", nullptr, "no telephone number"},
         {" ( ) ", "", nullptr, "no telephone number"},

@@ -145,4 +145,64 @@ TEST_F(OptionsTest, ADialGoesOnBeneathTheDialogAndUsesTheNewTimingsAfterOk) {
     EXPECT_EQ(starts, (std::vector<int64_t>{0, 110, 220, 820}));
 }
 
+TEST_F(OptionsTest, APlusNumberLeadsToTheIntlPrefixFieldAndAFirstDuplicateSectionIsTheOneUsed) {
+    // Written into a second [Dial] by hand, the prefix is not read: the first section is the one.
+    SetProfile("[Dial]\nLastDial=9\n[Modem]\nModemPort=1\n[Dial]\nIntlPrefix=0033\n");
+    ui.Then([&] { ui.SetClipboard("+44 20 7946 0958"); }).Press(headless::Key::CtrlV).Then([&] {
+        ASSERT_EQ(ui.OpenMessageBoxes(), 1);
+        const auto& box = ui.MessageBoxes().back();
+        EXPECT_EQ(box.style, MB_YESNO | MB_ICONEXCLAMATION);
+        EXPECT_NE(box.text.find("IntlPrefix"), std::string::npos) << box.text;
+    });
+    ui.Answer(IDYES).Then([&] {
+        EXPECT_EQ(Win().Template().id, 129);
+        EXPECT_EQ(Win().FocusId(), IDC_OPT_INTL_PREFIX);
+        EXPECT_EQ(Win().Text(IDC_OPT_INTL_PREFIX), "");
+        EXPECT_EQ(Win().Control(IDC_OPT_INTL_PREFIX).limit, 16);
+    });
+    for (const char* refused : {"0x", "0 0", "+", "ab"}) {
+        ui.Type(IDC_OPT_INTL_PREFIX, refused).Click(IDOK).Then([&, refused] {
+            ASSERT_EQ(ui.OpenMessageBoxes(), 1) << refused;
+            EXPECT_NE(ui.MessageBoxes().back().text.find("0～9, A～D"), std::string::npos);
+        });
+        ui.Answer(IDOK).Then([&] {
+            EXPECT_EQ(Win().Template().id, 129);
+            EXPECT_EQ(Win().FocusId(), IDC_OPT_INTL_PREFIX);
+            EXPECT_EQ(Win().SelectedAllOf(), IDC_OPT_INTL_PREFIX);
+        });
+    }
+    ui.Type(IDC_OPT_INTL_PREFIX, "00").Click(IDOK).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "900442079460958");  // taken once the prefix is set
+    });
+    // Unchanged, the prefix is not written again; Cancel at the offer takes nothing.
+    ui.Click(IDC_OPTION).Then([&] { EXPECT_EQ(Win().Text(IDC_OPT_INTL_PREFIX), "00"); });
+    ui.Click(IDOK);
+    ui.Then([&] {
+        app.HandOver({"+1 555 0100", false});
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "0015550100");
+        app.WriteProfileString("Dial", "IntlPrefix", "");
+        app.HandOver({"+1 555 0101", false});
+    });
+    ui.Answer(IDNO).Then([&] { app.HandOver({"+1 555 0102", false}); });
+    ui.Answer(IDYES).Click(IDCANCEL).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "0015550100");
+        app.HandOver({"+1 555 0103", false});
+    });
+    ui.Answer(IDYES).Type(IDC_OPT_INTL_PREFIX, "011").Click(IDOK).Then([&] {
+        EXPECT_EQ(Text(IDC_DIAL_FIELD), "01115550103");  // a handed-over number too
+    });
+    Close();
+    const std::string profile = Profile();
+    EXPECT_EQ(profile.find("[Dial]\nLastDial=01115550103\n"), 0u) << profile;
+    EXPECT_LT(profile.find("IntlPrefix=011\n"), profile.find("[Modem]")) << profile;  // in the first [Dial]
+    EXPECT_NE(profile.find("[Dial]\nIntlPrefix=0033\n"), std::string::npos) << profile;
+    size_t sections = 0;
+    for (size_t at = profile.find("[Dial]"); at != std::string::npos; at = profile.find("[Dial]", at + 1))
+        ++sections;
+    EXPECT_EQ(sections, 2u);  // saving into it never adds a third
+    EXPECT_EQ(std::count(app.writes.begin(), app.writes.end(), "Dial/IntlPrefix=00"), 1);
+    for (const auto& box : ui.MessageBoxes()) EXPECT_EQ(box.caption, "Vantrel") << box.text;
+    EXPECT_TRUE(ui.Problems().empty()) << ui.Problems().front();
+}
+
 }  // namespace

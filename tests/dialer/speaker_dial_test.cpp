@@ -267,7 +267,7 @@ TEST_F(SpeakerDialTest, FailedTimerLeavesTheDialHaltedUntilStop) {
     ui.Click(IDC_DIAL).Then([&] {
         const auto& box = ui.MessageBoxes().back();
         EXPECT_EQ(box.text, "ﾀｲﾏのｴﾗｰです");
-        EXPECT_EQ(box.caption, "vantrel");
+        EXPECT_EQ(box.caption, "Vantrel");
         EXPECT_EQ(box.style, MB_OK);
     });
     ui.Answer(IDOK).Then([&] {

@@ -137,7 +137,7 @@ TEST_F(WindowTest, ExchangeStopsAtTheFirstTooLongField) {
     ui.Then([&] {
         ASSERT_EQ(ui.MessageBoxes().size(), 1u);
         EXPECT_NE(ui.MessageBoxes()[0].text.find("255"), std::string::npos);
-        EXPECT_EQ(ui.MessageBoxes()[0].caption, "vantrel");
+        EXPECT_EQ(ui.MessageBoxes()[0].caption, "Vantrel");
         Win().SetText(IDC_ROW_0 + 1, "");
     });
     ui.Click(IDOK);

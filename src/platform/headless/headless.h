@@ -23,7 +23,7 @@ enum class Key { Enter, Escape, Tab, Space, AltF4, Backspace, Delete, CtrlV, Shi
 struct Action {
     enum class Kind {
         Click, PressKey, SysCommand, Scroll, Focus, Type, Wait, WaitUntil, Answer, PickFile, CancelFile,
-        Inspect, Paint, Char
+        Inspect, Paint, Char, Wheel
     };
     Kind kind = Kind::Inspect;
     int id = 0;
@@ -66,6 +66,8 @@ public:
     HeadlessSystem& Press(Key key);
     HeadlessSystem& SysCommand(UINT cmd);
     HeadlessSystem& Scroll(UINT code, int pos);  // moves the slider 1091 to pos, then notifies
+    // Turns the mouse wheel over control id by delta (120 a notch, positive away from the user).
+    HeadlessSystem& Wheel(int id, int delta);
     HeadlessSystem& Focus(int id);
     HeadlessSystem& Type(int id, std::string text);  // replaces an edit's text as typed
     HeadlessSystem& Wait(int ms);
@@ -106,6 +108,7 @@ public:
     // The desktop takes help requests, then finds it cannot show them.
     void FailHelpLater(bool fail) { helpFailsLater_ = fail; }
     void SetIconMetric(int cx, int cy) { iconCx_ = cx, iconCy_ = cy; }
+    void SetDocumentsFolder(std::string folder) { documents_ = std::move(folder); }
 
     // ---- port::WindowSystem
     std::unique_ptr<port::Window> Create(const res::DialogTemplate& tmpl, port::Window* owner,
@@ -117,6 +120,7 @@ public:
     std::optional<std::string> FileDialog(port::Window* owner,
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
+    std::string DocumentsFolder() const override { return documents_; }
     bool OpenHelp(const std::string& path, std::function<void()> failedLater) override;
     std::optional<std::string> ClipboardText() override { return clipboard_; }
     void SetClipboardText(std::string_view text) override { clipboard_ = std::string(text); }
@@ -167,6 +171,7 @@ private:
     std::optional<std::string> clipboard_;
     int failSetTimers_ = 0;
     int iconCx_ = 32, iconCy_ = 32;
+    std::string documents_ = "/home/user/Documents";
     uint64_t timerSequence_ = 0;
     std::function<void(int64_t)> clockWatcher_;
     void WatchClock();

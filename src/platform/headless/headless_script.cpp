@@ -48,6 +48,10 @@ HeadlessSystem& HeadlessSystem::Scroll(UINT code, int pos) {
     return Push(Act(Action::Kind::Scroll, 1091, static_cast<int>(code), pos));
 }
 
+HeadlessSystem& HeadlessSystem::Wheel(int id, int delta) {
+    return Push(Act(Action::Kind::Wheel, id, delta));
+}
+
 HeadlessSystem& HeadlessSystem::Focus(int id) { return Push(Act(Action::Kind::Focus, id)); }
 
 HeadlessSystem& HeadlessSystem::Type(int id, std::string text) {
@@ -143,6 +147,7 @@ void HeadlessSystem::ApplyToDialog(HeadlessWindow& w, Action& a) {
             w.SetFocus(a.id);
             if (c->kind == res::ControlKind::PushButton || c->kind == res::ControlKind::RadioButton)
                 ev.OnCommandEvent(a.id, BN_CLICKED);
+            if (c->kind == res::ControlKind::Edit) ev.OnFieldClickEvent(a.id);
             return;
         }
         case K::PressKey:
@@ -192,6 +197,15 @@ void HeadlessSystem::ApplyToDialog(HeadlessWindow& w, Action& a) {
             c->sliderPos = std::clamp(a.pos, c->sliderMin, c->sliderMax);
             w.SetFocus(a.id);
             ev.OnVScrollEvent(static_cast<UINT>(a.value), c->sliderPos);
+            return;
+        }
+        case K::Wheel: {
+            const ControlState* c = w.Find(a.id);
+            // A slider takes the wheel itself; over anything else the window may.
+            if (c && c->kind == res::ControlKind::Slider)
+                w.SliderWheel(a.id, a.value);
+            else
+                ev.OnMouseWheelEvent(c ? a.id : 0, a.value);
             return;
         }
         case K::Focus: w.SetFocus(a.id); return;

@@ -102,6 +102,18 @@ void HeadlessWindow::SliderSetPos(int id, int pos, bool) {
     if (ControlState* c = Find(id)) c->sliderPos = std::clamp(pos, c->sliderMin, c->sliderMax);
 }
 
+void HeadlessWindow::SliderWheel(int id, int delta) {
+    ControlState* c = Find(id);
+    if (!c || c->kind != res::ControlKind::Slider) return;
+    // As the desktops' sliders do: three lines a notch, towards the top when
+    // the wheel turns away from the user, then the end of the scroll.
+    constexpr int kLinesPerNotch = 3;
+    const int from = c->sliderPos;
+    c->sliderPos = std::clamp(from - delta * kLinesPerNotch / WHEEL_DELTA, c->sliderMin, c->sliderMax);
+    if (c->sliderPos != from) events_.OnVScrollEvent(c->sliderPos < from ? SB_LINEUP : SB_LINEDOWN, c->sliderPos);
+    events_.OnVScrollEvent(SB_ENDSCROLL, c->sliderPos);
+}
+
 bool HeadlessWindow::SetTimer(UINT id, UINT ms) {
     if (system_.failSetTimers_ > 0) {
         --system_.failSetTimers_;

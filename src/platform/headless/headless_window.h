@@ -54,6 +54,7 @@ public:
     void SliderSetPageSize(int id, int size) override;
     int SliderPos(int id) const override;
     void SliderSetPos(int id, int pos, bool redraw) override;
+    void SliderWheel(int id, int delta) override;
     bool SetTimer(UINT id, UINT ms) override;
     bool KillTimer(UINT id) override;
     void AppendSystemMenuSeparator() override;

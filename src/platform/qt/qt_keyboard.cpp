@@ -38,6 +38,7 @@ bool DialogWidget::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress &&
         window_.HandleDialogKey(watched, static_cast<QKeyEvent*>(event)))
         return true;
+    if (window_.OfferMouseToProgram(watched, event)) return true;
     if (event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* slider = qobject_cast<QSlider*>(watched);

@@ -6,16 +6,19 @@
 #include <algorithm>
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 #include <QValidator>
+#include <QWheelEvent>
 
 #include "platform/qt/qt_dialog_font.h"
 #include "platform/qt/qt_text.h"
@@ -91,6 +94,23 @@ QtWindow::~QtWindow() {
 
 void QtWindow::SendScroll(UINT code, int pos) {
     if (!quiet_) events_.OnVScrollEvent(code, pos);
+}
+
+bool QtWindow::OfferMouseToProgram(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::Wheel) return false;
+    const int id = watched == dialog_ ? 0 : IdOf(qobject_cast<QWidget*>(watched));
+    if (id == 0) return false;
+    if (event->type() == QEvent::MouseButtonPress) {
+        // Qt has given the field the focus by now, as a click does.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+            qobject_cast<QLineEdit*>(watched))
+            events_.OnFieldClickEvent(id);
+        return false;
+    }
+    // A slider turns with the wheel itself; the other controls offer it to the window.
+    if (qobject_cast<QSlider*>(watched)) return false;
+    const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+    return delta != 0 && events_.OnMouseWheelEvent(id, delta);
 }
 
 void QtWindow::OnRadioClicked(size_t index) {
@@ -284,6 +304,17 @@ void QtWindow::SliderSetPos(int id, int pos, bool) {
     QuietScope quiet(quiet_);
     slider->setValue(pos);  // clamped to the range, as a Win32 trackbar does
     e->scrollActionPending = false;
+}
+
+void QtWindow::SliderWheel(int id, int delta) {
+    ControlEntry* e = Entry(id);
+    auto* slider = e ? qobject_cast<QSlider*>(e->widget) : nullptr;
+    if (!slider || delta == 0) return;
+    // The slider's own handling of a wheel turned over it, notifications included.
+    const QPointF centre = QRectF(slider->rect()).center();
+    QWheelEvent wheel(centre, slider->mapToGlobal(centre), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(slider, &wheel);
 }
 
 void QtWindow::SetIcon(int iconId, bool) {

@@ -64,6 +64,7 @@ public:
     void SliderSetPageSize(int id, int size) override;
     int SliderPos(int id) const override;
     void SliderSetPos(int id, int pos, bool redraw) override;
+    void SliderWheel(int id, int delta) override;
 
     bool SetTimer(UINT id, UINT ms) override;
     bool KillTimer(UINT id) override;
@@ -130,6 +131,9 @@ private:
     bool HandleDialogKey(QObject* watched, QKeyEvent* key);
     // Typed characters and editing keys, offered to the program first.
     bool OfferKeyToProgram(QKeyEvent* key);
+    // Clicks into fields and the wheel over controls that do not take it,
+    // told to the program; true when the program took the event.
+    bool OfferMouseToProgram(QObject* watched, QEvent* event);
     // An arrow key on a radio button moves the check within its group.
     bool MoveInRadioGroup(QObject* watched, int key);
     void UpdateRadioTabStop(size_t index);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -244,6 +245,11 @@ std::optional<std::string> QtWindowSystem::FileDialog(port::Window* owner,
     QString ext = FromUtf8(request.defaultExt);
     while (ext.startsWith('*') || ext.startsWith('.')) ext.remove(0, 1);
     if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
+    // A folder that has gone since (a list file moved away) gives way to the documents folder.
+    QFileInfo folder(FromUtf8(request.folder));
+    if (request.folder.empty() || !folder.isDir()) folder.setFile(FromUtf8(DocumentsFolder()));
+    if (folder.isDir()) dialog.setDirectory(folder.absoluteFilePath());
+    if (!request.fileName.empty()) dialog.selectFile(FromUtf8(request.fileName));
     const int answer = dialog.exec();
     Reactivate(OwnerWidget(owner));
     if (answer != QDialog::Accepted) return std::nullopt;
@@ -260,6 +266,13 @@ int QtWindowSystem::SystemMetric(int index) const {
     default:
         return 0;
     }
+}
+
+std::string QtWindowSystem::DocumentsFolder() const {
+    // The XDG user folder (XDG_DOCUMENTS_DIR in user-dirs.dirs), else the home folder.
+    QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (docs.isEmpty() || !QFileInfo(docs).isDir()) docs = QDir::homePath();
+    return docs.toStdString();
 }
 
 bool QtWindowSystem::OpenHelp(const std::string& path, std::function<void()> failedLater) {

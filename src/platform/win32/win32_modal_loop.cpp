@@ -56,11 +56,13 @@ int Win32Window::RunModal() {
             break;
         }
         if (got == -1) break;
-        if (OfferKeyToProgram(msg)) continue;
+        if (OfferKeyToProgram(msg) || OfferWheelToProgram(msg)) continue;
+        const int clickedField = FieldClickedBy(msg);
         if (!hwnd_ || !IsDialogMessageW(hwnd_, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (clickedField != 0 && hwnd_) events_.OnFieldClickEvent(clickedField);
     }
 
     // The owner is enabled before this window hides, so that it, and not some

@@ -254,6 +254,28 @@ void Win32Window::SliderSetPos(int id, int pos, bool redraw) {
     if (const HWND item = Item(id)) SendMessageW(item, TBM_SETPOS, redraw, pos);
 }
 
+void Win32Window::SliderWheel(int id, int delta) {
+    const HWND item = Item(id);
+    if (!item || SendMessageW(item, TBM_GETLINESIZE, 0, 0) <= 0) return;  // not a trackbar
+    // Not every trackbar takes the wheel (Wine's does not), so the turn is
+    // made here as the desktops' sliders make it: the system's lines a notch,
+    // each one line of the trackbar, reported as line steps and their end.
+    UINT lines = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    if (lines == WHEEL_PAGESCROLL) lines = UINT(SendMessageW(item, TBM_GETPAGESIZE, 0, 0));
+    wheelRemainder_ += delta * int(std::min<UINT>(lines, 100));
+    const int steps = wheelRemainder_ / WHEEL_DELTA;  // away from the user: towards the top
+    wheelRemainder_ -= steps * WHEEL_DELTA;
+    if (steps == 0) return;
+    const int line = int(SendMessageW(item, TBM_GETLINESIZE, 0, 0));
+    const int from = int(SendMessageW(item, TBM_GETPOS, 0, 0));
+    SendMessageW(item, TBM_SETPOS, TRUE, from - steps * line);
+    const int to = int(SendMessageW(item, TBM_GETPOS, 0, 0));
+    const LPARAM bar = reinterpret_cast<LPARAM>(item);
+    if (to != from) SendMessageW(hwnd_, WM_VSCROLL, to < from ? TB_LINEUP : TB_LINEDOWN, bar);
+    SendMessageW(hwnd_, WM_VSCROLL, TB_ENDTRACK, bar);
+}
+
 void Win32Window::SetIcon(int iconId, bool big) {
     if (!hwnd_) return;
     const int size = GetSystemMetrics(big ? SM_CXICON : SM_CXSMICON);

@@ -43,6 +43,7 @@ public:
     void SliderSetPageSize(int id, int size) override;
     int SliderPos(int id) const override;
     void SliderSetPos(int id, int pos, bool redraw) override;
+    void SliderWheel(int id, int delta) override;
 
     bool SetTimer(UINT id, UINT ms) override;
     bool KillTimer(UINT id) override;
@@ -77,6 +78,12 @@ private:
     // Typed characters and editing keys meant for this window, offered to the
     // program before the dialog manager; true when the program took the key.
     bool OfferKeyToProgram(const MSG& msg);
+    // The wheel turns the slider under the pointer, or is offered to the
+    // program for any other control; true when it was used up.
+    bool OfferWheelToProgram(const MSG& msg);
+    // The edit field of this window a left click goes to; 0 for none. Edits
+    // report no clicks, so the loop tells the program once the field has it.
+    int FieldClickedBy(const MSG& msg) const;
 
     struct TextSet {
         std::string bytes;   // as the program gave them
@@ -94,6 +101,7 @@ private:
     bool ended_ = false;
     bool shownOnce_ = false;
     int result_ = 0;
+    int wheelRemainder_ = 0;  // wheel turned by less than a line, kept for the next turn
     std::map<int, TextSet> setTexts_;
     struct LimitedField {
         int bytes;

@@ -4,7 +4,9 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/win32/win32_dialog_font.h"
@@ -23,6 +25,11 @@ Win32Window* AsWin32(port::Window* window) { return dynamic_cast<Win32Window*>(w
 HWND HandleOf(port::Window* window) {
     Win32Window* w = AsWin32(window);
     return w ? w->Handle() : nullptr;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -74,6 +81,12 @@ std::optional<std::string> Win32WindowSystem::FileDialog(port::Window* owner,
     const std::wstring filter = ToWin32FileFilter(request.filter);
     const std::wstring defExt = ToWin32DefaultExt(request.defaultExt);
     std::wstring path(kPathBufferChars, L'\0');
+    // A folder that has gone since (a list file moved away) gives way to the documents folder.
+    std::wstring folder = Widen(request.folder);
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    if (folder.empty() || !IsDirectory(folder)) folder = Widen(DocumentsFolder());
+    const std::wstring name = Widen(request.fileName);
+    if (name.size() < kPathBufferChars) std::copy(name.begin(), name.end(), path.begin());
 
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -82,6 +95,7 @@ std::optional<std::string> Win32WindowSystem::FileDialog(port::Window* owner,
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = kPathBufferChars;
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.Flags = request.flags;
     ofn.lpstrDefExt = defExt.empty() ? nullptr : defExt.c_str();
 
@@ -93,6 +107,21 @@ std::optional<std::string> Win32WindowSystem::FileDialog(port::Window* owner,
 }
 
 int Win32WindowSystem::SystemMetric(int index) const { return GetSystemMetrics(index); }
+
+std::string Win32WindowSystem::DocumentsFolder() const {
+    // FOLDERID_Documents, spelt out: MinGW's headers declare it without defining it.
+    static const GUID kDocuments = {0xFDD39AD0, 0x238F, 0x46AF, {0xAD, 0xB4, 0x6C, 0x85, 0x48, 0x03, 0x69, 0xC7}};
+    std::string folder;
+    PWSTR known = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(kDocuments, 0, nullptr, &known)) && known) folder = Narrow(known);
+    CoTaskMemFree(known);
+    if (folder.empty()) {
+        wchar_t buffer[MAX_PATH] = {};
+        if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+            folder = Narrow(buffer);
+    }
+    return folder;
+}
 
 bool Win32WindowSystem::OpenHelp(const std::string& path, std::function<void()>) {
     // The shell answers at once: there is nothing to learn later.

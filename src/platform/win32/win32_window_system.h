@@ -31,6 +31,7 @@ public:
     std::optional<std::string> FileDialog(port::Window* owner,
                                           const port::FileDialogRequest& request) override;
     int SystemMetric(int index) const override;
+    std::string DocumentsFolder() const override;
     bool OpenHelp(const std::string& path, std::function<void()> failedLater) override;
     std::optional<std::string> ClipboardText() override;
     void SetClipboardText(std::string_view text) override;

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -22,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
@@ -302,20 +304,28 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
     WriteBytes(Path("hand.vtl"), "\r\n\r\n03-1234-5678\r\n\r\n12 34\r\n\n123");
 
     // Picks `name` in the next file dialog the way a user does: change to the
-    // folder, type the name, press Enter.
-    auto pick = [this](const QString& name, QFileDialog::AcceptMode mode, QWidget* owner) {
+    // folder, type the name over what the dialog proposes, press Enter.
+    std::vector<std::string> proposed;  // folder and name each dialog started with
+    auto pick = [this, &proposed](const QString& name, QFileDialog::AcceptMode mode, QWidget* owner) {
         WhenShown([] { return ActiveModal<QFileDialog>(); },
-                  [this, name, mode, owner](QWidget* found) {
+                  [this, name, mode, owner, &proposed](QWidget* found) {
                       auto* fd = static_cast<QFileDialog*>(found);
                       EXPECT_EQ(fd->acceptMode(), mode);
                       EXPECT_EQ(fd->parentWidget(), owner);
                       EXPECT_TRUE(fd->testOption(QFileDialog::DontUseNativeDialog));
                       ASSERT_FALSE(fd->nameFilters().isEmpty());
                       EXPECT_EQ(fd->nameFilters().first(), "Vantrel Data(*.vtl)");
-                      fd->setDirectory(dir.path());
                       auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
                       ASSERT_NE(edit, nullptr);
+                      proposed.push_back(fd->directory().absolutePath().toStdString() + "|" +
+                                         edit->text().toStdString());
+                      fd->setDirectory(dir.path());
+                      // Typed into the focused field, the name replaces what
+                      // was proposed, the selection in the list included.
+                      fd->activateWindow();
+                      QApplication::processEvents();
                       edit->setFocus();
+                      edit->selectAll();
                       Type(edit, name);
                       SendKey(edit, Qt::Key_Return);
                       if (fd->isVisible()) {
@@ -384,6 +394,11 @@ TEST_F(QtDialerTest, SaveAndLoadGoThroughTheFileDialogs) {
     EXPECT_EQ(deleteQuestion, "ﾘｽﾄの 1 番目を消去しますか?|List Delete");
     EXPECT_EQ(roundTrip, ListFileBytes({"", "", "12", "777"}));
     EXPECT_EQ(fieldAfterSecondSave, Path("again.vtl").toStdString());
+    // Save proposes the current list file; Load opens beside it.
+    const std::string here = QDir(dir.path()).absolutePath().toStdString();
+    ASSERT_EQ(proposed.size(), 3u);
+    EXPECT_EQ(proposed[1], here + "|");
+    EXPECT_EQ(proposed[2], here + "|hand.vtl");
 }
 
 TEST_F(QtDialerTest, EmptyListSavesAs402BytesOverAnOldFileWithoutAsking) {
@@ -532,7 +547,7 @@ TEST_F(QtDialerTest, HelpOpensTheHelpPageOrNamesTheMissingFile) {
     EXPECT_EQ(opened.size(), 1u);  // nothing is opened for a missing page
     EXPECT_TRUE(boxText.contains(QDir(helpDir).filePath("missing.html"))) << boxText.toStdString();
     EXPECT_EQ(boxIcon, QMessageBox::Warning);
-    EXPECT_EQ(boxTitle, "vantrel");
+    EXPECT_EQ(boxTitle, "Vantrel");
     EXPECT_NE(boxOwner, nullptr);
 }
 
@@ -775,6 +790,121 @@ TEST_F(QtDialerTest, TypedKeysSoundWithTheirButtonDownAndPasteAndCopyUseTheClipb
     // Five tones, none for the paste, each with its own button held down.
     EXPECT_EQ(downWhilePlaying, (std::vector<int>{1004, 1012, 1006, 1010, 1011}));
     EXPECT_EQ(downAtEnd, 0);
+}
+
+
+// Turns the mouse wheel over `control` through its window, so that Qt picks the receiver.
+void WheelOver(QWidget* control, int delta) {
+    ASSERT_NE(control, nullptr);
+    QWidget* window = control->window();
+    const QPointF pos = control->mapTo(window, QRectF(control->rect()).center());
+    QWheelEvent wheel(pos, window->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window->windowHandle(), &wheel);
+}
+
+TEST_F(QtDialerTest, TheWheelOverTheRowsMovesThemAsOverTheSliderAndAClickIntoAnEntrySelectsItsRow) {
+    WriteBytes(Path("vantrel.ini"), "[Dial]\nDialList0=11\nDialList3=44\n");
+    std::vector<std::string> views;
+    std::vector<int> checked;
+    int focusAfterClick = 0;
+    const int result = Run([&](platform::QtWindow& w) {
+        auto view = [&] {
+            views.push_back(std::to_string(w.SliderPos(1091)) + ":" + w.Text(1092) + "-" + w.Text(1096));
+        };
+        WheelOver(w.Control(1028), -120);  // towards the user: down the list
+        view();
+        WheelOver(w.Control(1091), -120);  // the slider itself moves as far
+        view();
+        WheelOver(w.Control(1052), 120);
+        WheelOver(w.Control(1096), 120);
+        view();
+        WheelOver(w.Control(1015), -120);  // the dial field is not the list
+        WheelOver(w.Control(1004), -120);
+        view();
+        for (int i = 0; i < 40; ++i) WheelOver(w.Control(1030), -120);
+        view();
+        w.SetFocus(1091);
+        SendKey(w.Dialog()->focusWidget(), Qt::Key_Home);
+        ClickControl(w.Control(1029));
+        for (int id = 1051; id <= 1055; ++id) checked.push_back(w.Checked(id));
+        focusAfterClick = w.FocusId();
+        ClickControl(w.Control(1057));  // the list's Copy takes the clicked row's entry
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(views, (std::vector<std::string>{"3:4-8", "6:7-11", "0:1-5", "0:1-5", "95:96-100"}));
+    EXPECT_EQ(checked, (std::vector<int>{0, 0, 0, 1, 0}));
+    EXPECT_EQ(focusAfterClick, 1029);
+    EXPECT_EQ(Dlg().m_nTransSelect, 3);
+    EXPECT_STREQ(Dlg().m_szDial, "44");
+}
+
+TEST_F(QtDialerTest, ThePrefixFieldSitsInTheFreeCornerAndAPlusNumberOpensTheOptionsThere) {
+    WriteBytes(Path("vantrel.ini"), "[Dial]\nLastDial=7\n");
+    std::string offer, refusal, focusAtOpen, focusAfterRefusal, field;
+    std::vector<std::string> overlaps;
+    const int result = Run([&](platform::QtWindow& w) {
+        WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
+            auto* box = static_cast<QMessageBox*>(found);
+            offer = box->text().toStdString();
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            ASSERT_NE(yes, nullptr) << offer;
+            yes->click();
+        });
+        auto activeOptions = [] {
+            QWidget* opt = TopLevelTitled("Vantrel Option");
+            return opt && QApplication::activeWindow() == opt ? opt : nullptr;
+        };
+        WhenShown(activeOptions, [&](QWidget* opt) {
+            // Everything else keeps its place: the new label and field overlap
+            // no other control and lie inside the window.
+            QWidget* edit = opt->findChild<QLineEdit*>("ctrl1079");
+            ASSERT_NE(edit, nullptr);
+            QLabel* label = nullptr;
+            for (QLabel* l : opt->findChildren<QLabel*>())
+                if (l->text() == "国際識別番号 (+)") label = l;
+            ASSERT_NE(label, nullptr);
+            for (QWidget* mine : {edit, static_cast<QWidget*>(label)}) {
+                if (!opt->rect().contains(mine->geometry())) overlaps.push_back("outside");
+                for (QObject* o : opt->children()) {
+                    auto* other = qobject_cast<QWidget*>(o);
+                    if (!other || other == edit || other == label || !other->property("ctrlId").isValid()) continue;
+                    if (other->isVisible() && other->geometry().intersects(mine->geometry()))
+                        overlaps.push_back(other->objectName().toStdString() + " " + other->property("ctrlId").toString().toStdString());
+                }
+            }
+            focusAtOpen = QApplication::focusWidget()->objectName().toStdString();
+            WhenShown([] { return ActiveModal<QMessageBox>(); }, [&](QWidget* found) {
+                auto* box = static_cast<QMessageBox*>(found);
+                refusal = box->text().toStdString();
+                box->button(QMessageBox::Ok)->click();
+                QTimer::singleShot(50, [&] {
+                    QWidget* f = QApplication::focusWidget();
+                    ASSERT_NE(f, nullptr);
+                    focusAfterRefusal = f->objectName().toStdString();
+                    Type(f, "010");
+                    SendKey(f, Qt::Key_Return);
+                });
+            });
+            Type(QApplication::focusWidget(), "+1");
+            SendKey(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        QApplication::clipboard()->setText("＋８１　３―１２３４");
+        SendKey(w.Dialog()->focusWidget(), Qt::Key_V, Qt::ControlModifier, "\x16");
+        field = w.Text(1015);
+        static_cast<QAbstractButton*>(w.Control(IDOK))->click();
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_NE(offer.find("IntlPrefix"), std::string::npos) << offer;
+    EXPECT_EQ(overlaps, std::vector<std::string>{});
+    EXPECT_EQ(focusAtOpen, "ctrl1079");
+    EXPECT_NE(refusal.find("0～9, A～D"), std::string::npos) << refusal;
+    EXPECT_EQ(focusAfterRefusal, "ctrl1079");
+    EXPECT_EQ(field, "7010813-1234");
+    EXPECT_NE(ReadBytes(Path("vantrel.ini")).find("[Dial]\nLastDial=7010813-1234\nIntlPrefix=010\n"),
+              std::string::npos)
+        << ReadBytes(Path("vantrel.ini"));
 }
 
 TEST_F(QtDialerTest, HelpTheDesktopCannotShowIsReportedWithThePagesPath) {

@@ -294,7 +294,7 @@ TEST(Win32Legibility, TheProgramsWindowsAndBoxesShowEveryLetterAndOnlyYesDeletes
             Click(options, IDOK);
         };
     };
-    const std::wstring name = L"vantrel", question = L"List Delete";
+    const std::wstring name = L"Vantrel", question = L"List Delete";
     Tour t;
     t.visits = {
         {"list file error", name, nullptr, PressEsc},

@@ -61,6 +61,12 @@ struct Recorder : port::WindowEvents {
         log.push_back("edit " + std::to_string(int(key)));
         return true;
     }
+    void OnFieldClickEvent(int id) override { log.push_back("field " + std::to_string(id)); }
+    std::function<bool(int, int)> onWheel;
+    bool OnMouseWheelEvent(int id, int delta) override {
+        log.push_back("wheel " + std::to_string(id) + " " + std::to_string(delta));
+        return onWheel && onWheel(id, delta);
+    }
 };
 
 const res::DialogTemplate& Dialer() { return *res::FindDialogTemplate(res::IDD_DIALER); }
@@ -370,6 +376,76 @@ TEST(Win32Window, TypedCharactersAndEditingKeysGoToTheProgramFirst) {
     const std::string text = "+81 3-1234-5678 \xE2\x98\x8E";
     system.SetClipboardText(text);
     EXPECT_EQ(system.ClipboardText(), text);
+}
+
+TEST(Win32Window, TheWheelOverAControlAndAClickIntoAFieldReachTheProgram) {
+    Win32WindowSystem system;
+    Recorder events;
+    auto window = system.Create(Dialer(), nullptr, events);
+    ASSERT_TRUE(window);
+    const HWND dlg = HandleOf(*window);
+    window->SliderSetRangeMax(1091, 95, false);
+    window->SliderSetPageSize(1091, 5);
+    window->SetFocus(1000);
+    // The window takes the wheel over the rows by turning the slider.
+    events.onWheel = [&](int id, int delta) {
+        if (id < 1026 || id > 1030) return false;
+        window->SliderWheel(1091, delta);
+        return true;
+    };
+    auto centre = [&](int id) {
+        RECT r{};
+        GetWindowRect(GetDlgItem(dlg, id), &r);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    // Wherever the pointer is, the message goes to the control with the focus.
+    auto wheel = [&](int over, int delta) {
+        const POINT at = centre(over);
+        PostMessageW(GetFocus(), WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(short(delta))), MAKELPARAM(at.x, at.y));
+    };
+    std::vector<int> positions;
+    int stage = 0;
+    events.step = [&] {
+        positions.push_back(window->SliderPos(1091));
+        switch (stage++) {
+        case 0: wheel(1028, -WHEEL_DELTA); break;  // over an entry: the slider turns
+        case 1: wheel(1091, -WHEEL_DELTA); break;  // over the slider itself: it turns by itself
+        case 2: wheel(1015, -WHEEL_DELTA); break;  // offered, not taken: nothing moves
+        case 3: {
+            const POINT at = centre(1029);
+            POINT client = at;
+            ScreenToClient(GetDlgItem(dlg, 1029), &client);
+            PostMessageW(GetDlgItem(dlg, 1029), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+            PostMessageW(GetDlgItem(dlg, 1029), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+            break;
+        }
+        case 4:
+            EXPECT_EQ(window->FocusId(), 1029);
+            system.EndModal(*window, 1);
+            break;
+        default: break;
+        }
+    };
+    ASSERT_TRUE(window->SetTimer(kScriptTimer, 30));
+    EXPECT_EQ(system.RunModal(*window), 1);
+    ASSERT_GE(positions.size(), 4u);
+    const int step = positions[1] - positions[0];
+    EXPECT_GT(step, 0);  // towards the user: down the list
+    EXPECT_EQ(positions[2] - positions[1], step);  // as far as over the slider
+    EXPECT_EQ(positions[3], positions[2]);
+    std::vector<std::string> offered;
+    for (const std::string& e : events.log)
+        if (e.rfind("wheel", 0) == 0 || e.rfind("field", 0) == 0) offered.push_back(e);
+    EXPECT_EQ(offered, (std::vector<std::string>{"wheel 1028 -120", "wheel 1015 -120", "field 1029"}));
+}
+
+TEST(Win32Window, FileDialogsStartInTheUsersDocumentsFolder) {
+    Win32WindowSystem system;
+    const std::string documents = system.DocumentsFolder();
+    ASSERT_FALSE(documents.empty());
+    const DWORD attributes = GetFileAttributesA(documents.c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << documents;
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY) << documents;
 }
 
 TEST(Win32Window, NestedRunDisablesItsOwnerWhoseTimersGoOn) {
