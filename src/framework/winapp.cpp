@@ -77,19 +77,20 @@ bool CWinApp::NoteProfileWrite(bool written) {
         case Result::LockBusy:
             if (m_lockRefusalReported) break;
             m_lockRefusalReported = true;
-            AfxMessageBox("The settings were not saved: another program holds the lock file\n  " +
-                              m_profile->LockPath() +
-                              "\nClose any other Vantrel window (or end a copy that has stopped "
-                              "responding) and try again.",
+            AfxMessageBox(fw::TrFormat("The settings were not saved: another program holds the "
+                                       "lock file\n  %s\nClose any other Vantrel window (or end a "
+                                       "copy that has stopped responding) and try again.",
+                                       m_profile->LockPath().c_str()),
                           MB_OK | MB_ICONEXCLAMATION);
             break;
         case Result::PastLimit:
             if (m_limitRefusalReported) break;
             m_limitRefusalReported = true;
-            AfxMessageBox("The settings were not saved: the settings file\n  " + m_profile->Path() +
-                              "\nwould grow past 1 MiB, the most Vantrel reads. Remove what it "
-                              "does not need (long comments, other programs' sections) and try "
-                              "again.",
+            AfxMessageBox(fw::TrFormat("The settings were not saved: the settings file\n  %s\nwould "
+                                       "grow past 1 MiB, the most Vantrel reads. Remove what it "
+                                       "does not need (long comments, other programs' sections) "
+                                       "and try again.",
+                                       m_profile->Path().c_str()),
                           MB_OK | MB_ICONEXCLAMATION);
             break;
         default: break;
