@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,11 @@
 #include "platform/qt/qt_window_system.h"
 #include "resources/resource_ids.h"
 #include "framework/dialog_template.h"
+
+namespace fw {
+// Test names and failures show the language by its catalog's name.
+void PrintTo(const Language& language, std::ostream* out) { *out << '"' << language.code << '"'; }
+}  // namespace fw
 
 namespace {
 
