@@ -64,6 +64,11 @@ bool CWinApp::WriteProfileString(std::string_view section, std::string_view entr
 
 bool CWinApp::NoteProfileWrite(bool written) {
     using Result = fw::ProfileStore::WriteResult;
+    auto TellOnce = [](bool& told, const std::string& text) {
+        if (told) return;
+        told = true;
+        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    };
     // Several keys are written at a time (closing writes eight, an Exit twice);
     // one box is enough. A key that held its value already shows the lock
     // free again, but not that the profile has room to grow.
@@ -75,23 +80,19 @@ bool CWinApp::NoteProfileWrite(bool written) {
             m_lockRefusalReported = false;
             break;
         case Result::LockBusy:
-            if (m_lockRefusalReported) break;
-            m_lockRefusalReported = true;
-            AfxMessageBox(fw::TrFormat("The settings were not saved: another program holds the "
-                                       "lock file\n  %s\nClose any other Vantrel window (or end a "
-                                       "copy that has stopped responding) and try again.",
-                                       m_profile->LockPath().c_str()),
-                          MB_OK | MB_ICONEXCLAMATION);
+            TellOnce(m_lockRefusalReported,
+                     fw::TrFormat("The settings were not saved: another program holds the "
+                                  "lock file\n  %s\nClose any other Vantrel window (or end a "
+                                  "copy that has stopped responding) and try again.",
+                                  m_profile->LockPath().c_str()));
             break;
         case Result::PastLimit:
-            if (m_limitRefusalReported) break;
-            m_limitRefusalReported = true;
-            AfxMessageBox(fw::TrFormat("The settings were not saved: the settings file\n  %s\nwould "
-                                       "grow past 1 MiB, the most Vantrel reads. Remove what it "
-                                       "does not need (long comments, other programs' sections) "
-                                       "and try again.",
-                                       m_profile->Path().c_str()),
-                          MB_OK | MB_ICONEXCLAMATION);
+            TellOnce(m_limitRefusalReported,
+                     fw::TrFormat("The settings were not saved: the settings file\n  %s\nwould "
+                                  "grow past 1 MiB, the most Vantrel reads. Remove what it "
+                                  "does not need (long comments, other programs' sections) "
+                                  "and try again.",
+                                  m_profile->Path().c_str()));
             break;
         default: break;
     }
